@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the whole test suite: everything under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the threaded libraries
+# (download engine, web access) again under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=address,undefined
+cmake --build build/asan -j "$jobs"
+(cd build/asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs")
+
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=thread
+threaded_targets=$(cmake --build build/tsan --target help | sed -n 's/^\([a-z_]*_threaded_tests\):.*/\1/p')
+if [ -n "$threaded_targets" ]; then
+  cmake --build build/tsan -j "$jobs" --target $threaded_targets
+  (cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --output-on-failure -j "$jobs" -L threaded)
+fi

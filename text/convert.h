@@ -1,0 +1,24 @@
+// Conversions between the program's GBK text and other encodings, through iconv.
+// Characters that GBK cannot hold become "?"; bytes that are not valid in the
+// source encoding become "?" too, so a conversion never fails half-way.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "text/text.h"
+
+namespace tw {
+
+std::u16string GbkToUtf16(std::string_view gbk);
+Text Utf16ToGbk(std::u16string_view utf16);
+
+std::string GbkToUtf8(std::string_view gbk);
+Text Utf8ToGbk(std::string_view utf8);
+
+// Decodes `bytes` written in `charset` (any name iconv knows) into GBK text.
+// nullopt when iconv does not know the charset.
+std::optional<Text> DecodeToGbk(std::string_view bytes, const char* charset);
+
+}  // namespace tw
