@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ui_engine/engine_loader.h"
+
+namespace tw::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+class EngineSearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("tw_engine_search_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    search_.currentDirectory = dir_.string();
+    search_.locationFiles = {(dir_ / "first.ini").string(), (dir_ / "second.ini").string()};
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Write(const fs::path& file, const std::string& content) {
+    std::ofstream(file, std::ios::binary) << content;
+  }
+
+  // Runs the search with an opener that accepts only `accepted`.
+  std::vector<std::string> Tried(const std::string& accepted, void** handle = nullptr) {
+    std::vector<std::string> opened;
+    static int token;
+    void* h = OpenEngine(
+        search_,
+        [&](const std::string& path) -> void* {
+          opened.push_back(path);
+          return path == accepted ? &token : nullptr;
+        },
+        nullptr);
+    if (handle != nullptr) *handle = h;
+    return opened;
+  }
+
+  fs::path dir_;
+  EngineSearch search_;
+};
+
+TEST_F(EngineSearchTest, TriesThePlacesInOrderAndStopsAtTheFirstSuccess) {
+  const std::string cwd = dir_.string();
+  EXPECT_EQ(Tried("none"),
+            (std::vector<std::string>{cwd + "/libUiEngine.so", cwd + "/lib/UiEngine/libUiEngine.so",
+                                      "libUiEngine.so", "lib/UiEngine/libUiEngine.so"}));
+  void* handle = nullptr;
+  EXPECT_EQ(Tried("libUiEngine.so", &handle).size(), 3u);
+  EXPECT_NE(handle, nullptr);
+}
+
+TEST_F(EngineSearchTest, LocationFileNamesTheLibraryInItsFirstLine) {
+  Write(dir_ / "first.ini", "/opt/engine/libUiEngine.so\r\nignored\n");
+  EXPECT_EQ(Tried("none").back(), "/opt/engine/libUiEngine.so");
+  void* handle = nullptr;
+  Tried("/opt/engine/libUiEngine.so", &handle);
+  EXPECT_NE(handle, nullptr);
+}
+
+TEST_F(EngineSearchTest, SecondLocationFileOnlyWhenTheFirstCannotBeOpened) {
+  Write(dir_ / "second.ini", "/second/libUiEngine.so");
+  EXPECT_EQ(Tried("none").back(), "/second/libUiEngine.so");
+  // The first file opens, so the second is never read, even if the first
+  // names nothing usable.
+  Write(dir_ / "first.ini", "/first/libUiEngine.so\n");
+  EXPECT_EQ(Tried("none").back(), "/first/libUiEngine.so");
+}
+
+TEST_F(EngineSearchTest, LocationFileIsReadUpTo255Bytes) {
+  const std::string longPath = "/" + std::string(300, 'a');
+  Write(dir_ / "first.ini", longPath);
+  EXPECT_EQ(ReadLocationFile((dir_ / "first.ini").string()), longPath.substr(0, 255));
+  EXPECT_EQ(ReadLocationFile((dir_ / "absent.ini").string()), "");
+}
+
+TEST_F(EngineSearchTest, MissingLibraryNamesEveryPlaceTried) {
+  EngineExports exports;
+  const LoadResult result = LoadEngine(search_, &exports);
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.message.find(dir_.string() + "/libUiEngine.so"), std::string::npos);
+  EXPECT_NE(result.message.find("lib/UiEngine/libUiEngine.so"), std::string::npos);
+  EXPECT_NE(result.message.find("first.ini"), std::string::npos);
+  EXPECT_EQ(exports.EngineStartup, nullptr);
+}
+
+TEST_F(EngineSearchTest, LibraryMissingAnExportIsRefusedBeforeAnyCall) {
+  Write(dir_ / "first.ini", PARTIAL_ENGINE_PATH "\n");
+  EngineExports exports;
+  const LoadResult result = LoadEngine(search_, &exports);
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.message.find("lacks the export ReleaseTextBuffer"), std::string::npos)
+      << result.message;
+}
+
+}  // namespace
+}  // namespace tw::ui
