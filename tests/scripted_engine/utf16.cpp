@@ -1,0 +1,113 @@
+#include "tests/scripted_engine/utf16.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tw::scripted {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c < 0x10000) {
+    out += static_cast<char16_t>(c);
+  } else {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 | (c >> 10));
+    out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+  }
+}
+
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char32_t unit = text[i];
+    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (unit >= 0xD800 && unit < 0xE000) {
+      AppendUtf8(out, kReplacement);
+    } else {
+      AppendUtf8(out, unit);
+    }
+  }
+  return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    char32_t c = 0;
+    if (lead < 0x80) {
+      c = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      extra = 1, c = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2, c = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3, c = lead & 0x07;
+    } else {
+      AppendUtf16(out, kReplacement);
+      ++i;
+      continue;
+    }
+    size_t j = 1;
+    for (; j <= static_cast<size_t>(extra) && i + j < text.size(); ++j) {
+      const auto next = static_cast<unsigned char>(text[i + j]);
+      if ((next & 0xC0) != 0x80) break;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (j != static_cast<size_t>(extra) + 1 || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+      AppendUtf16(out, kReplacement);
+      i += j;
+      continue;
+    }
+    AppendUtf16(out, c);
+    i += j;
+  }
+  return out;
+}
+
+std::u16string FromBuffer(const UiText* buffer) {
+  if (buffer == nullptr || buffer->byteLength <= 2) return {};
+  std::u16string text(buffer->byteLength / 2, u'\0');
+  std::memcpy(text.data(), buffer->units, text.size() * 2);
+  return text;
+}
+
+UiText* NewBuffer(std::u16string_view text) {
+  auto* buffer = static_cast<UiText*>(std::malloc(sizeof(UiText) + text.size() * 2));
+  buffer->reserved = 0;
+  buffer->byteLength = static_cast<uint32_t>(text.size() * 2);
+  if (!text.empty()) std::memcpy(buffer->units, text.data(), text.size() * 2);
+  return buffer;
+}
+
+}  // namespace tw::scripted
