@@ -1,0 +1,64 @@
+// The file a download writes, with its write-combining buffer.
+//
+// Chunks are written in arrival order. Small chunks are gathered in the buffer
+// (10240 bytes at first, grown only to the largest chunk) so the file sees
+// fewer, larger writes; a chunk that does not fit behind the pending bytes
+// makes them go to the file first.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "text/text.h"
+
+namespace tw {
+
+class TargetFile {
+ public:
+  static constexpr int32_t kInitialCapacity = 10240;
+
+  TargetFile() = default;
+  ~TargetFile();
+  TargetFile(const TargetFile&) = delete;
+  TargetFile& operator=(const TargetFile&) = delete;
+
+  // `path` is GBK text; the file system gets its UTF-8 form. Missing folders
+  // are created, and an existing file is truncated so no tail of an older,
+  // longer file survives. False (with Error() set) when it cannot be opened.
+  bool Open(const Text& path);
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // False when the buffer cannot grow or a write failed; nothing more may be
+  // appended then.
+  bool Append(const char* data, size_t size);
+  // Writes the pending bytes.
+  bool Flush();
+  // Closes the file; pending bytes are dropped. False when closing reported an
+  // error (some file systems report a failed write only here).
+  bool Close();
+  // Frees the buffer; a later Append starts again at the initial capacity.
+  void ReleaseBuffer();
+
+  int64_t WrittenBytes() const { return writtenBytes_; }
+  size_t PendingBytes() const { return pending_; }
+  size_t Capacity() const { return capacity_; }
+  int64_t WriteCalls() const { return writeCalls_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  bool WriteAll(const char* data, size_t size);
+  bool Reserve(size_t size);
+  void SetError(const char* what, int err);
+
+  int fd_ = -1;
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_ = 0;
+  size_t pending_ = 0;
+  int64_t writtenBytes_ = 0;
+  int64_t writeCalls_ = 0;
+  std::string error_;
+};
+
+}  // namespace tw
