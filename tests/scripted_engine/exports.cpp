@@ -294,7 +294,7 @@ int32_t InsertItem_ListView(UiControl list, int32_t position) {
     Control* c = Find(e, list);
     if (c == nullptr || c->kind != Kind::List) return -1;
     const size_t row = InsertionPoint(position, c->rows.size());
-    c->rows.insert(c->rows.begin() + static_cast<ptrdiff_t>(row), {});
+    c->rows.insert(c->rows.begin() + static_cast<ptrdiff_t>(row), std::vector<std::u16string>());
     RecordLine(e, "row " + Id(list) + " " + std::to_string(row));
     return static_cast<int32_t>(row);
   });
