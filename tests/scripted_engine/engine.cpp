@@ -1,11 +1,11 @@
 #include "tests/scripted_engine/engine.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "tests/scripted_engine/utf16.h"
 
@@ -78,8 +78,8 @@ UiControl ResolveTarget(Engine& e, std::string_view target) {
   }
   if (target.starts_with("kind=")) {
     const std::string_view name = target.substr(5);
-    for (Kind kind : {Kind::Window, Kind::Label, Kind::Picture, Kind::Progress, Kind::Toolbar,
-                      Kind::List}) {
+    for (Kind kind :
+         {Kind::Window, Kind::Label, Kind::Picture, Kind::Progress, Kind::Toolbar, Kind::List}) {
       if (name == KindName(kind)) return FirstOfKind(e, kind);
     }
     return 0;
@@ -100,7 +100,7 @@ StepResult RunStep(Engine& e, Step& step, std::string* failure) {
   switch (step.kind) {
     case StepKind::Sleep:
       return elapsed >= std::chrono::milliseconds(step.numbers[0]) ? StepResult::Done
-                                                                    : StepResult::Pending;
+                                                                   : StepResult::Pending;
     case StepKind::Wait:
     case StepKind::WaitNew: {
       const auto& lines = e.record.lines();
@@ -282,13 +282,20 @@ void RunTimers(std::unique_lock<std::mutex>& lock) {
 
 const char* KindName(Kind kind) {
   switch (kind) {
-    case Kind::Window: return "window";
-    case Kind::Label: return "label";
-    case Kind::Picture: return "picture";
-    case Kind::Progress: return "progress";
-    case Kind::Toolbar: return "toolbar";
-    case Kind::List: return "list";
-    case Kind::Timer: return "timer";
+    case Kind::Window:
+      return "window";
+    case Kind::Label:
+      return "label";
+    case Kind::Picture:
+      return "picture";
+    case Kind::Progress:
+      return "progress";
+    case Kind::Toolbar:
+      return "toolbar";
+    case Kind::List:
+      return "list";
+    case Kind::Timer:
+      return "timer";
   }
   return "?";
 }
@@ -298,9 +305,7 @@ Engine& TheEngine() {
   return *engine;
 }
 
-bool OnUiThread() {
-  return TheEngine().uiThread.load() == std::this_thread::get_id();
-}
+bool OnUiThread() { return TheEngine().uiThread.load() == std::this_thread::get_id(); }
 
 bool LoopEnded(const Engine& e) { return e.quitRequested || e.loopReturned; }
 
@@ -368,14 +373,14 @@ int32_t SendEvent(UiControl id, int32_t code, int32_t a) {
   const auto it = e.controls.find(id);
   if (it == e.controls.end() || it->second.destroyed ||
       (IsInputEvent(code) && !TakesInput(e, id))) {
-    RecordLine(e, "dropped " + std::to_string(id) + " " + std::to_string(code) + " " +
-                      std::to_string(a));
+    RecordLine(
+        e, "dropped " + std::to_string(id) + " " + std::to_string(code) + " " + std::to_string(a));
     return 0;
   }
   const UiEventCallback callback = it->second.callback;
   void* context = it->second.context;
-  RecordLine(e, "event " + std::to_string(id) + " " + std::to_string(code) + " " +
-                    std::to_string(a));
+  RecordLine(e,
+             "event " + std::to_string(id) + " " + std::to_string(code) + " " + std::to_string(a));
   lock.unlock();
   return callback == nullptr ? 0 : callback(context, code, a, 0, 0, 0);
 }

@@ -62,21 +62,36 @@ int32_t SetProperty(Engine& e, Control& c, UiControl id, int32_t property, const
 
 int32_t GetProperty(const Control& c, int32_t property, UiValue* value) {
   switch (property) {
-    case UI_PROP_TEXT: value->text = NewBuffer(c.text); return 1;
-    case UI_PROP_BACKGROUND: value->text = NewBuffer(c.background); return 1;
-    case UI_PROP_VALUE: value->number = c.value; return 1;
-    case UI_PROP_RANGE_MAX: value->number = c.rangeMax; return 1;
-    case UI_PROP_SELECTED_ROW: value->number = c.selectedRow; return 1;
-    case UI_PROP_CLIENT_WIDTH: value->number = std::max(0, c.width - 4); return 1;
-    case UI_PROP_ROW_COUNT: value->number = static_cast<int64_t>(c.rows.size()); return 1;
-    default: return 0;
+    case UI_PROP_TEXT:
+      value->text = NewBuffer(c.text);
+      return 1;
+    case UI_PROP_BACKGROUND:
+      value->text = NewBuffer(c.background);
+      return 1;
+    case UI_PROP_VALUE:
+      value->number = c.value;
+      return 1;
+    case UI_PROP_RANGE_MAX:
+      value->number = c.rangeMax;
+      return 1;
+    case UI_PROP_SELECTED_ROW:
+      value->number = c.selectedRow;
+      return 1;
+    case UI_PROP_CLIENT_WIDTH:
+      value->number = std::max(0, c.width - 4);
+      return 1;
+    case UI_PROP_ROW_COUNT:
+      value->number = static_cast<int64_t>(c.rows.size());
+      return 1;
+    default:
+      return 0;
   }
 }
 
 // Where a new item goes: `position`, or the end when it is -1 or out of range.
 size_t InsertionPoint(int32_t position, size_t count) {
   return position < 0 || static_cast<size_t>(position) > count ? count
-                                                                : static_cast<size_t>(position);
+                                                               : static_cast<size_t>(position);
 }
 
 }  // namespace
@@ -271,8 +286,8 @@ int32_t InsertColumn_ListView(UiControl list, int32_t position, const UiText* ti
     for (auto& row : c->rows) {
       if (row.size() > index) row.insert(row.begin() + static_cast<ptrdiff_t>(index), u"");
     }
-    RecordLine(e, "column " + Id(list) + " " + std::to_string(index) + " " +
-                      std::to_string(width) + " " + EscapeText(text));
+    RecordLine(e, "column " + Id(list) + " " + std::to_string(index) + " " + std::to_string(width) +
+                      " " + EscapeText(text));
     return static_cast<int32_t>(index);
   });
 }

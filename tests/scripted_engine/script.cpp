@@ -100,8 +100,8 @@ Step ParseStep(std::string_view line) {
     while (states + 1 < words.size() && ParseInteger(words[words.size() - 1 - states])) ++states;
     if (states == 0) return Invalid(std::move(step), "hover needs a target and states");
     const std::string_view lastTargetWord = words[words.size() - 1 - states];
-    const size_t targetEnd = static_cast<size_t>(lastTargetWord.data() - rest.data()) +
-                             lastTargetWord.size();
+    const size_t targetEnd =
+        static_cast<size_t>(lastTargetWord.data() - rest.data()) + lastTargetWord.size();
     for (size_t i = words.size() - states; i < words.size(); ++i) {
       step.numbers.push_back(*ParseInteger(words[i]));
     }

@@ -30,9 +30,9 @@ enum class StepKind {
 
 struct Step {
   StepKind kind = StepKind::Invalid;
-  std::string line;    // as written, for "timeout" and "error" lines
-  std::string target;  // click, hover: "12", "text=...", "kind=..."
-  std::string text;    // answer texts, the wait pattern as written, or the error
+  std::string line;              // as written, for "timeout" and "error" lines
+  std::string target;            // click, hover: "12", "text=...", "kind=..."
+  std::string text;              // answer texts, the wait pattern as written, or the error
   std::vector<int32_t> numbers;  // sleep ms, hover states, toolbar index, row, box answer
   int32_t timeoutMs = 10000;
   std::shared_ptr<const std::regex> pattern;

@@ -240,9 +240,9 @@ TEST_F(ScriptedEngine, ListsAndToolbarsKeepTheirItems) {
   ReleaseTextBuffer(help);
 
   const std::vector<std::string> expected = {
-      "button 2 0 关于", "button 2 1 帮助", "button 2 0 帮助", "column 3 0 204 关于",
+      "button 2 0 关于",   "button 2 1 帮助", "button 2 0 帮助", "column 3 0 204 关于",
       "column 3 1 0 帮助", "row 3 0",         "row 3 1",         "cell 3 0 0 关于",
-      "cell 3 1 1 帮助", "row 3 0",         "selected 3 1"};
+      "cell 3 1 1 帮助",   "row 3 0",         "selected 3 1"};
   const auto lines = Lines();
   ASSERT_EQ(lines.size(), 3 + expected.size());
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end()), expected);
@@ -381,8 +381,7 @@ TEST_F(ScriptedEngine, QueuedHoverEventsRunInsideAHandlerThatPumps) {
     program_.notes.push_back("end " + std::to_string(a));
   };
   EXPECT_EQ(EngineRunMessageLoop(), 7);
-  EXPECT_EQ(program_.notes,
-            (std::vector<std::string>{"begin 1", "begin 0", "end 0", "end 1"}));
+  EXPECT_EQ(program_.notes, (std::vector<std::string>{"begin 1", "begin 0", "end 0", "end 1"}));
 }
 
 TEST_F(ScriptedEngine, PumpingInsideAHandlerNeverAdvancesTheScript) {
