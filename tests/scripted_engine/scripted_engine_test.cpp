@@ -12,7 +12,11 @@
 #include <vector>
 
 #include "tests/scripted_engine/script.h"
+#include "text/convert.h"
+#include "text/message_pump.h"
+#include "text/texts.h"
 #include "ui_engine/engine_abi.h"
+#include "ui_engine/ui.h"
 
 namespace tw::scripted {
 namespace {
@@ -477,6 +481,32 @@ TEST_F(ScriptedEngine, ABrokenStepIsReportedAndEndsTheRun) {
   Start();
   EXPECT_EQ(EngineRunMessageLoop(), 7);
   EXPECT_EQ(Starting("error cannot read the script").size(), 1u);
+}
+
+TEST_F(ScriptedEngine, TheProgramsBindingLoadsItAndItsGbkTextsArriveAsUtf8) {
+  Script("wait ^text 2 选定下载$\nclick text=选定下载\nwait-new ^text 2 clicked$\nclose\n");
+  ui::EngineSearch search;
+  search.currentDirectory = SCRIPTED_ENGINE_DIR;
+  search.locationFiles = {};
+  ASSERT_TRUE(ui::Start(search));
+  const UiControl window = ui::CreateControl(ui::ControlKind::Window, 0, {50, 50, 522, 442},
+                                             [](int32_t code, int32_t, int32_t, int32_t, int32_t) {
+                                               if (code == UI_EVENT_CLOSED)
+                                                 ui::Engine().EngineQuitMessageLoop(0);
+                                               return 0;
+                                             });
+  UiControl caption = 0;
+  caption = ui::CreateControl(ui::ControlKind::Label, window, {1, 2, 117, 54},
+                              [&](int32_t code, int32_t, int32_t, int32_t, int32_t) {
+                                if (code == UI_EVENT_CLICK) ui::SetText(caption, "clicked");
+                                return 0;
+                              });
+  ui::SetText(caption, Texts().downloadButton);
+  EXPECT_EQ(ui::GetText(caption), Texts().downloadButton);
+  EXPECT_EQ(ui::Engine().EngineRunMessageLoop(), 0);
+  EXPECT_TRUE(Has("text 2 " + GbkToUtf8(Texts().downloadButton)));
+  EXPECT_TRUE(Has("text 2 clicked"));
+  RemoveMessagePump();
 }
 
 TEST(ScriptParsing, ArgumentsKeepTheirSpacesAndTrailingNumbers) {
