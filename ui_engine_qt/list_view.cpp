@@ -1,0 +1,115 @@
+#include "ui_engine_qt/list_view.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QScrollBar>
+
+#include "ui_engine_qt/text_buffer.h"
+
+namespace tw::engine {
+
+ListView::ListView(QWidget* parent, UiEventCallback callback, void* context)
+    : QTreeView(parent), Control(callback, context), model_(new QStandardItemModel(this)) {
+  setModel(model_);
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setUniformRowHeights(true);
+  setAllColumnsShowFocus(true);
+  setAlternatingRowColors(true);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Column widths stay what the program gave them; nothing stretches.
+  header()->setStretchLastSection(false);
+  header()->setSectionsMovable(false);
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { Emit(UI_EVENT_SELECT, SelectedRow()); });
+}
+
+int32_t ListView::SetProperty(int32_t property, const UiValue& value) {
+  if (property != UI_PROP_SELECTED_ROW) return Control::SetProperty(property, value);
+  const int64_t row = value.number;
+  SelectRow(row >= 0 && row <= INT32_MAX ? static_cast<int32_t>(row) : -1);
+  return 1;
+}
+
+int32_t ListView::GetProperty(int32_t property, UiValue* value) {
+  switch (property) {
+    case UI_PROP_SELECTED_ROW:
+      value->number = SelectedRow();
+      return 1;
+    case UI_PROP_ROW_COUNT:
+      value->number = model_->rowCount();
+      return 1;
+    case UI_PROP_CLIENT_WIDTH:
+      value->number = ClientWidth();
+      return 1;
+    default:
+      return Control::GetProperty(property, value);
+  }
+}
+
+int32_t ListView::InsertColumn(int32_t position, const QString& title, int32_t width) {
+  const int count = model_->columnCount();
+  const int column = position < 0 || position > count ? count : position;
+  model_->insertColumn(column);
+  model_->setHorizontalHeaderItem(column, new QStandardItem(title));
+  if (width <= 0) {
+    setColumnHidden(column, true);
+  } else {
+    setColumnHidden(column, false);
+    setColumnWidth(column, width);
+  }
+  return column;
+}
+
+int32_t ListView::InsertRow(int32_t position) {
+  const int count = model_->rowCount();
+  const int row = position < 0 || position > count ? count : position;
+  model_->insertRow(row);
+  return row;
+}
+
+int32_t ListView::ColumnWidth(int32_t column) const {
+  if (column < 0 || column >= model_->columnCount() || isColumnHidden(column)) return 0;
+  return columnWidth(column);
+}
+
+void ListView::SetCell(int32_t row, int32_t column, const QString& text) {
+  if (row < 0 || row >= model_->rowCount() || column < 0 || column >= model_->columnCount()) return;
+  QStandardItem* item = model_->item(row, column);
+  if (item == nullptr) {
+    model_->setItem(row, column, new QStandardItem(text));
+  } else {
+    item->setText(text);
+  }
+}
+
+QString ListView::Cell(int32_t row, int32_t column) const {
+  const QStandardItem* item = model_->item(row, column);
+  return item != nullptr ? item->text() : QString();
+}
+
+int32_t ListView::SelectedRow() const {
+  const QModelIndexList rows = selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void ListView::SelectRow(int32_t row) {
+  if (row < 0 || row >= model_->rowCount()) {
+    selectionModel()->clearSelection();
+    return;
+  }
+  const QModelIndex index = model_->index(row, 0);
+  selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  scrollTo(index);
+}
+
+int ListView::ClientWidth() const {
+  // Until the list is first shown its viewport has not been laid out yet.
+  if (isVisible()) return viewport()->width();
+  return contentsRect().width();
+}
+
+}  // namespace tw::engine

@@ -1,0 +1,40 @@
+// A table of text cells with titled columns and single-row selection. A
+// column of width 0 is hidden but keeps its cells, which stay readable.
+#pragma once
+
+#include <QStandardItemModel>
+#include <QTreeView>
+
+#include "ui_engine_qt/control.h"
+
+namespace tw::engine {
+
+class ListView : public QTreeView, public Control {
+ public:
+  ListView(QWidget* parent, UiEventCallback callback, void* context);
+
+  QObject* Object() override { return this; }
+  QWidget* Widget() override { return this; }
+  int32_t SetProperty(int32_t property, const UiValue& value) override;
+  int32_t GetProperty(int32_t property, UiValue* value) override;
+
+  // Positions of -1 or past the end append. Both return the new index.
+  int32_t InsertColumn(int32_t position, const QString& title, int32_t width);
+  int32_t InsertRow(int32_t position);
+  // 0 for hidden and unknown columns.
+  int32_t ColumnWidth(int32_t column) const;
+
+  // Cells outside the table are neither written nor read (empty text).
+  void SetCell(int32_t row, int32_t column, const QString& text);
+  QString Cell(int32_t row, int32_t column) const;
+
+  int32_t SelectedRow() const;
+  void SelectRow(int32_t row);  // a row outside the table clears the selection
+
+ private:
+  int ClientWidth() const;
+
+  QStandardItemModel* model_;  // a child, so it outlives the view's own teardown
+};
+
+}  // namespace tw::engine
