@@ -320,17 +320,18 @@ TEST_F(ScriptedEngine, WaitsSeeOldOrOnlyNewLinesAndTimeOutByClosing) {
 }
 
 TEST_F(ScriptedEngine, WaitSeesLinesFromOtherThreadsWhileTheLoopRuns) {
-  Script("wait ^text 2 from worker$ 5000\nclose\n");
+  Script("wait ^text 2 read back$ 5000\nclose\n");
   Start();
   const UiControl label = Create(CreateControl_Label, program_.window, 0, 0, 10, 10);
   std::thread worker([&] {
     std::this_thread::sleep_for(50ms);
     SetText(label, u"from worker");
     EXPECT_EQ(GetText(label), u"from worker");  // a read waits for the UI thread's answer
+    SetText(label, u"read back");
   });
   EXPECT_EQ(EngineRunMessageLoop(), 7);
   worker.join();
-  EXPECT_FALSE(Has("timeout wait ^text 2 from worker$ 5000"));
+  EXPECT_FALSE(Has("timeout wait ^text 2 read back$ 5000"));
 }
 
 TEST_F(ScriptedEngine, OtherThreadsGetEmptyResultsOnceTheLoopHasEnded) {
@@ -371,6 +372,30 @@ TEST_F(ScriptedEngine, AQuitFromAnotherThreadReleasesCallersThatWait) {
   caller.join();
   EXPECT_EQ(EngineRunMessageLoop(), 3);
   EXPECT_FALSE(Has("text 2 never"));
+}
+
+TEST_F(ScriptedEngine, ManyThreadsCallingWhileTheLoopEndsNeitherHangNorLoseCalls) {
+  Script("wait ^text 2 0-99$ 10000\nclose\n");
+  Start();
+  const UiControl label = Create(CreateControl_Label, program_.window, 0, 0, 10, 10);
+  // Each thread writes and reads back; some are still calling when the window
+  // closes and must come back with empty results, not hang.
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 100 * (t + 1); ++i) {
+        const std::string digits = std::to_string(t) + "-" + std::to_string(i);
+        const std::u16string text(digits.begin(), digits.end());
+        SetText(label, text);
+        GetText(label);
+      }
+    });
+  }
+  EXPECT_EQ(EngineRunMessageLoop(), 7);
+  for (auto& thread : threads) thread.join();
+  EXPECT_FALSE(Has("timeout wait ^text 2 0-99$ 10000"));
+  // Every write of thread 0 finished before the close it waited for.
+  for (int i = 0; i < 100; ++i) EXPECT_TRUE(Has("text 2 0-" + std::to_string(i))) << i;
 }
 
 TEST_F(ScriptedEngine, QueuedHoverEventsRunInsideAHandlerThatPumps) {
