@@ -26,6 +26,20 @@ struct UrlDeleter {
   void operator()(CURLU* u) const { curl_url_cleanup(u); }
 };
 
+// `location` resolved against `base`; empty when either is malformed.
+std::string ResolveLocation(const std::string& base, const std::string& location) {
+  std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_URL, location.c_str(), 0) != CURLUE_OK) {
+    return {};
+  }
+  char* text = nullptr;
+  if (curl_url_get(url.get(), CURLUPART_URL, &text, 0) != CURLUE_OK) return {};
+  std::string resolved = text;
+  curl_free(text);
+  return resolved;
+}
+
 // The scheme of an absolute URL, lower case; empty when the URL is malformed
 // or not http/https.
 std::string HttpScheme(const std::string& url) {
@@ -69,8 +83,10 @@ class Transfer {
   const HttpGetSink& sink_;
   std::string* error_;
   CURL* easy_ = nullptr;
+  std::string currentUrl_;
   std::string scheme_;
   int32_t redirects_ = 0;
+  std::string location_;  // of the current response
   // Per response.
   bool decided_ = false;
   bool following_ = false;
@@ -84,7 +100,13 @@ class Transfer {
 size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
   auto* t = static_cast<Transfer*>(self);
   // A status line starts a new response (interim, redirect or final).
-  if (size * count >= 5 && std::string_view(data, 5) == "HTTP/") t->decided_ = false;
+  std::string_view line(data, size * count);
+  if (line.size() >= 5 && line.substr(0, 5) == "HTTP/") {
+    t->decided_ = false;
+    t->location_.clear();
+  } else if (line.size() > 9 && EqualsIgnoreCase(line.substr(0, 9), "Location:")) {
+    t->location_ = Trim(ReplaceText(ReplaceText(line.substr(9), "\r", ""), "\n", ""));
+  }
   return size * count;
 }
 
@@ -93,11 +115,9 @@ bool Transfer::Decide() {
   decided_ = true;
   following_ = false;
   long code = 0;
-  char* location = nullptr;
   curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &code);
-  curl_easy_getinfo(easy_, CURLINFO_REDIRECT_URL, &location);
-  if (!IsFollowedRedirect(code) || location == nullptr) return false;
-  std::string target = location;
+  if (!IsFollowedRedirect(code) || location_.empty()) return false;
+  std::string target = ResolveLocation(currentUrl_, location_);
   std::string scheme = HttpScheme(target);
   if (scheme.empty() || (scheme_ == "https" && scheme == "http")) return false;
   if (redirects_ >= kMaxRedirects) {
@@ -132,6 +152,7 @@ size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {
 
 HttpGetResult Transfer::Run(const Text& url) {
   PrepareDownloadRuntime();
+  currentUrl_ = url;
   scheme_ = HttpScheme(url);
   if (scheme_.empty()) return Fail("malformed or unsupported URL");
 
@@ -197,8 +218,9 @@ HttpGetResult Transfer::Run(const Text& url) {
       if (!Decide()) return begun_ ? HttpGetResult::Completed : HttpGetResult::EmptyBody;
       if (tooManyRedirects_) return Fail("too many redirects");
       ++redirects_;
-      scheme_ = HttpScheme(redirectUrl_);
-      curl_easy_setopt(h, CURLOPT_URL, redirectUrl_.c_str());
+      currentUrl_ = redirectUrl_;
+      scheme_ = HttpScheme(currentUrl_);
+      curl_easy_setopt(h, CURLOPT_URL, currentUrl_.c_str());
       decided_ = false;
       errorText[0] = '\0';
       if (curl_multi_add_handle(multi.get(), h) != CURLM_OK) {

@@ -1,0 +1,233 @@
+// The pieces the engine rests on: the speed meter's ring, the periodic
+// thread's loop and result codes, wake requests, and the write-combining file.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "download/periodic_thread.h"
+#include "download/speed_meter.h"
+#include "download/target_file.h"
+#include "download/thread_record.h"
+#include "tests/download/loopback_servers.h"
+
+namespace tw {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(SpeedMeterTest, AveragesTheNewestSixtySamplesInFloat) {
+  SpeedMeter meter;
+  EXPECT_EQ(meter.Average(), 0.0f);
+  meter.AddSample(7.25f);
+  EXPECT_EQ(meter.Average(), 7.25f);
+
+  SpeedMeter ring;
+  for (int i = 1; i <= 61; ++i) ring.AddSample(static_cast<float>(i));
+  EXPECT_EQ(ring.Count(), 60);
+  // Sample 1 was replaced by sample 61: the mean of 2..61.
+  EXPECT_EQ(ring.Average(), 31.5f);
+
+  // Summed one float addition at a time, so tiny samples after a huge one are
+  // lost exactly as the display expects.
+  SpeedMeter rounding;
+  rounding.AddSample(16777216.0f);
+  rounding.AddSample(1.0f);
+  rounding.AddSample(1.0f);
+  EXPECT_EQ(rounding.Average(), 16777216.0f / 3.0f);
+}
+
+TEST(ThreadRecordTest, WakeRoutinesRunOnTheSleepingThread) {
+  std::atomic<std::thread::id> ranOn{};
+  std::atomic<bool> asleep{false};
+  std::atomic<int32_t> result{-5};
+  ThreadHandle t = ThreadRecord::Launch([&] {
+    asleep = true;
+    result = AlertableSleep(10000);
+  });
+  ASSERT_TRUE(t);
+  while (!asleep) std::this_thread::yield();
+  ASSERT_TRUE(t->QueueWake([&] { ranOn = std::this_thread::get_id(); }));
+  EXPECT_EQ(t->Wait(5000), kWaitObject0);
+  EXPECT_EQ(result.load(), kWaitIoCompletion);
+  EXPECT_NE(ranOn.load(), std::this_thread::get_id());
+  // The handle outlives the thread; a wake to a finished thread is refused.
+  EXPECT_TRUE(t->Finished());
+  EXPECT_FALSE(t->QueueWake([] {}));
+  EXPECT_TRUE(test::WaitForEngineThreads());
+}
+
+TEST(ThreadRecordTest, PendingWakeIsSeenByTheNextZeroSleep) {
+  std::atomic<bool> queued{false};
+  std::atomic<int32_t> first{-5}, second{-5};
+  ThreadHandle t = ThreadRecord::Launch([&] {
+    while (!queued) std::this_thread::yield();
+    first = AlertableSleep(0);
+    second = AlertableSleep(0);
+  });
+  ASSERT_TRUE(t->QueueWake([] {}));
+  queued = true;
+  t->Wait(kInfinite);
+  EXPECT_EQ(first.load(), kWaitIoCompletion);
+  EXPECT_EQ(second.load(), kWaitObject0);
+}
+
+class PeriodicThreadTest : public ::testing::Test {
+ protected:
+  void TearDown() override { EXPECT_TRUE(test::WaitForEngineThreads()); }
+};
+
+TEST_F(PeriodicThreadTest, StopCodes) {
+  PeriodicThread never;
+  EXPECT_EQ(never.Stop(), PeriodicThread::kNoThread);
+  EXPECT_FALSE(never.Suspend());
+  EXPECT_FALSE(never.Resume());
+  EXPECT_FALSE(never.Terminate());
+
+  std::atomic<int> calls{0};
+  PeriodicThread loop;
+  ThreadHandle h = loop.Start(BoundEntry([&](int32_t) { ++calls; }), 5, 0, 0, true);
+  ASSERT_TRUE(h);
+  while (calls < 3) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(loop.Stop(1000, true), 0);
+  EXPECT_EQ(h->Wait(5000), kWaitObject0);
+  EXPECT_EQ(loop.Thread(), nullptr);  // the loop forgot itself on the way out
+  EXPECT_EQ(loop.Stop(), PeriodicThread::kNoThread);
+}
+
+TEST_F(PeriodicThreadTest, StopTimesOutWhileADirectCallRunsLong) {
+  std::atomic<bool> inside{false};
+  PeriodicThread loop;
+  loop.Start(BoundEntry([&](int32_t) {
+               inside = true;
+               std::this_thread::sleep_for(1300ms);
+             }),
+             10, 0, 0, true);
+  while (!inside) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(loop.Stop(), kWaitTimeout);
+  // The running call is never interrupted; the loop ends at its next sleep.
+  EXPECT_EQ(loop.Stop(5000), kWaitObject0);
+}
+
+TEST_F(PeriodicThreadTest, WakeDuringInitialDelayLeavesTheLoopRecorded) {
+  std::atomic<int> calls{0};
+  PeriodicThread loop;
+  ThreadHandle first = loop.Start(BoundEntry([&](int32_t) { ++calls; }), 10, 10000, 0, true);
+  EXPECT_EQ(loop.Stop(5000), kWaitObject0);
+  EXPECT_EQ(calls.load(), 0);
+  // Still counts as running: Start hands back the old loop and starts nothing.
+  EXPECT_EQ(loop.Start(BoundEntry([&](int32_t) { ++calls; }), 1, 0, 0, true), first);
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(calls.load(), 0);
+  EXPECT_EQ(loop.Stop(), PeriodicThread::kNoSuchThread);
+}
+
+TEST_F(PeriodicThreadTest, StartOnARunningLoopKeepsItsPeriod) {
+  std::atomic<int> calls{0};
+  PeriodicThread loop;
+  ThreadHandle h = loop.Start(BoundEntry([&](int32_t) { ++calls; }), 10000, 0, 0, true);
+  EXPECT_EQ(loop.Start(BoundEntry([](int32_t) {}), 1, 0, 0, true), h);
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(calls.load(), 1);  // a 1 ms period would have called many times
+  loop.SetPeriod(1);           // used from the next sleep, which is 10 s away
+  EXPECT_EQ(loop.Stop(5000), kWaitObject0);
+}
+
+TEST_F(PeriodicThreadTest, SuspendHoldsTheLoopUntilResume) {
+  std::atomic<int> calls{0};
+  PeriodicThread loop;
+  loop.Start(BoundEntry([&](int32_t) { ++calls; }), 2, 0, 0, true);
+  while (calls < 2) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(loop.Suspend());
+  EXPECT_FALSE(loop.Suspend());
+  std::this_thread::sleep_for(20ms);  // let a call already past the hold finish
+  int held = calls;
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(calls.load(), held);
+  ASSERT_TRUE(loop.Resume());
+  while (calls < held + 3) std::this_thread::sleep_for(1ms);
+  // Stop reaches a held loop too, without one more call.
+  ASSERT_TRUE(loop.Suspend());
+  std::this_thread::sleep_for(20ms);
+  held = calls;
+  EXPECT_EQ(loop.Stop(5000), kWaitObject0);
+  EXPECT_EQ(calls.load(), held);
+}
+
+TEST_F(PeriodicThreadTest, DestroyWaitsForSpawnedAndTerminatedCalls) {
+  // Each call touches `counter`, which dies right after the loop object: the
+  // object must not go while a call it started still runs.
+  auto counter = std::make_unique<std::atomic<int>>(0);
+  {
+    PeriodicThread spawner;
+    spawner.Start(BoundEntry([c = counter.get()](int32_t) {
+                    std::this_thread::sleep_for(30ms);
+                    ++*c;
+                  }),
+                  1, 0, 0, false);
+    std::this_thread::sleep_for(20ms);
+  }
+  int spawned = *counter;
+  EXPECT_GT(spawned, 0);
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(counter->load(), spawned);
+  {
+    std::atomic<bool> inside{false};
+    PeriodicThread direct;
+    direct.Start(BoundEntry([&, c = counter.get()](int32_t) {
+                   inside = true;
+                   std::this_thread::sleep_for(100ms);
+                   ++*c;
+                 }),
+                 1, 0, 0, true);
+    while (!inside) std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(direct.Terminate());  // returns at once
+    EXPECT_EQ(direct.Thread(), nullptr);
+    EXPECT_EQ(counter->load(), spawned);
+  }
+  EXPECT_EQ(counter->load(), spawned + 1);
+  counter.reset();
+}
+
+TEST(TargetFileTest, CombinesSmallChunksAndFlushesBeforeALargeOne) {
+  test::TempFolder folder;
+  std::string path = folder.File("combined.bin");
+  std::string data = test::Pattern(100 + 200 + 20000 + 50);
+  TargetFile file;
+  ASSERT_TRUE(file.Open(path));
+  ASSERT_TRUE(file.Append(data.data(), 100));
+  ASSERT_TRUE(file.Append(data.data() + 100, 200));
+  EXPECT_EQ(file.WriteCalls(), 0);
+  EXPECT_EQ(file.PendingBytes(), 300u);
+  EXPECT_EQ(file.Capacity(), 10240u);
+  // Larger than the buffer while bytes are pending: those go first, then the
+  // buffer grows to the chunk.
+  ASSERT_TRUE(file.Append(data.data() + 300, 20000));
+  EXPECT_EQ(file.WriteCalls(), 1);
+  EXPECT_EQ(file.WrittenBytes(), 300);
+  EXPECT_EQ(file.Capacity(), 20000u);
+  ASSERT_TRUE(file.Append(data.data() + 20300, 50));
+  ASSERT_TRUE(file.Flush());
+  ASSERT_TRUE(file.Close());
+  EXPECT_EQ(test::ReadFile(path), data);
+}
+
+TEST(TargetFileTest, ReportsWhatCannotBeWritten) {
+  TargetFile full;
+  ASSERT_TRUE(full.Open("/dev/full"));
+  std::string data(5000, 'x');
+  EXPECT_TRUE(full.Append(data.data(), data.size()));  // only buffered so far
+  EXPECT_FALSE(full.Flush());
+  EXPECT_EQ(full.WrittenBytes(), 0);
+  EXPECT_NE(full.Error().find("write"), std::string::npos);
+
+  test::TempFolder folder;
+  test::WriteFile(folder.File("plain"), "x");
+  TargetFile underAFile;
+  EXPECT_FALSE(underAFile.Open(folder.File("plain") + "/sub/file.iso"));
+  EXPECT_FALSE(underAFile.Error().empty());
+}
+
+}  // namespace
+}  // namespace tw

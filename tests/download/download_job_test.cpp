@@ -1,0 +1,339 @@
+// Downloads through DownloadJob against loopback servers: what lands in the
+// file, what is reported and in which order, and how every way of failing or
+// stopping ends.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "download/download_job.h"
+#include "download/http_get.h"
+#include "tests/download/loopback_servers.h"
+#include "text/convert.h"
+#include "text/texts.h"
+
+namespace tw {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Report;
+using test::ReportLog;
+
+constexpr size_t kSlowSize = 3 * 1024 * 1024;
+constexpr size_t kSlowPiece = 64 * 1024;
+
+class DownloadJobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    slow_ = test::Pattern(kSlowSize, 7);
+    small_ = test::Pattern(150000, 3);
+    auto& s = http_.server();
+    // About 1.2 s in 64 KiB pieces, so that Tick reports come.
+    s.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content_provider(slow_.size(), "application/octet-stream",
+                               [this](size_t offset, size_t, httplib::DataSink& sink) {
+                                 std::this_thread::sleep_for(25ms);
+                                 size_t n = std::min(kSlowPiece, slow_.size() - offset);
+                                 sink.write(slow_.data() + offset, n);
+                                 return true;
+                               });
+    });
+    s.Get("/small", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(small_, "application/octet-stream");
+    });
+    s.Get("/chunked", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("application/octet-stream",
+                                       [this](size_t offset, httplib::DataSink& sink) {
+                                         if (offset >= small_.size()) {
+                                           sink.done();
+                                           return true;
+                                         }
+                                         size_t n = std::min<size_t>(7000, small_.size() - offset);
+                                         sink.write(small_.data() + offset, n);
+                                         return true;
+                                       });
+    });
+    s.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content("no such image", "text/plain");
+    });
+    s.Get("/empty", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("", "application/octet-stream");
+    });
+    s.Get(R"(/hop/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
+      int left = std::stoi(req.matches[1]);
+      if (left == 0) {
+        res.set_content(small_, "application/octet-stream");
+        return;
+      }
+      // Alternate relative and absolute locations and the codes followed.
+      static const int kCodes[] = {301, 302, 303, 307, 308};
+      std::string next = "/hop/" + std::to_string(left - 1);
+      res.status = kCodes[left % 5];
+      res.set_header("Location", left % 2 ? next : http_.Url(next));
+      res.set_content("redirect body, not the file", "text/plain");
+    });
+    s.Get("/cookie", [this](const httplib::Request&, httplib::Response& res) {
+      res.status = 302;
+      res.set_header("Set-Cookie", "session=abc; Path=/");
+      res.set_header("Location", http_.Url("/headers"));
+    });
+    s.Get("/headers", [](const httplib::Request& req, httplib::Response& res) {
+      res.set_content("UA=" + req.get_header_value("User-Agent") + "\nRange=" +
+                          req.get_header_value("Range") + "\nCookie=" +
+                          req.get_header_value("Cookie") + "\n",
+                      "text/plain");
+    });
+    http_.Start();
+  }
+
+  void TearDown() override { EXPECT_TRUE(test::WaitForEngineThreads()); }
+
+  // Runs a job the way a download thread does: start, wait for the done
+  // event, stop, destroy. False when the done event never came.
+  bool Run(const std::string& url, const std::string& path, ReportLog* log,
+           std::string* failure = nullptr) {
+    auto done = std::make_shared<AutoResetEvent>();
+    auto job = std::make_unique<DownloadJob>();
+    job->Start(url, path, log ? log->Callback() : ProgressCallback(), 1, done);
+    bool ended = done->Wait(20000);
+    job->Stop();
+    if (failure) *failure = job->FailureReason();
+    job.reset();
+    return ended;
+  }
+
+  test::HttpServer http_;
+  test::TempFolder folder_;
+  std::string slow_;
+  std::string small_;
+};
+
+TEST_F(DownloadJobTest, WithContentLengthReportsStartedTicksAndEndedAtOne) {
+  ReportLog log;
+  std::string path = folder_.File("image.iso");
+  ASSERT_TRUE(Run(http_.Url("/slow"), path, &log));
+  EXPECT_TRUE(test::ReadFile(path) == slow_);
+
+  std::vector<Report> reports = log.Reports();
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(log.Count(Started), 1);
+  EXPECT_GE(log.Count(Tick), 1);
+  EXPECT_EQ(log.Count(Failed), 0);
+  EXPECT_EQ(log.Count(Ended), 1);
+  const Report& last = reports.back();
+  EXPECT_EQ(last.status, Ended);
+  EXPECT_EQ(last.fraction, 1.0f);
+  EXPECT_EQ(last.received, static_cast<int64_t>(kSlowSize));
+  EXPECT_EQ(last.remaining, 0);
+  for (const Report& r : reports) {
+    EXPECT_EQ(r.tag, 1);
+    EXPECT_EQ(r.path, path);
+    EXPECT_EQ(r.total, static_cast<int64_t>(kSlowSize));
+    EXPECT_EQ(r.remaining, r.total - r.received);
+    EXPECT_EQ(r.fraction, static_cast<float>(static_cast<double>(r.received) / r.total));
+    EXPECT_GE(r.elapsedMs, 0);
+    if (r.status == Tick) {
+      EXPECT_GT(r.speed, 0.0f);
+    }
+  }
+}
+
+TEST_F(DownloadJobTest, BodiesWithoutLengthOrWithErrorStatusAreWrittenInFull) {
+  ReportLog chunked;
+  std::string path = folder_.File("chunked.iso");
+  ASSERT_TRUE(Run(http_.Url("/chunked"), path, &chunked));
+  EXPECT_TRUE(test::ReadFile(path) == small_);
+  EXPECT_EQ(chunked.Count(Failed), 0);
+  for (const Report& r : chunked.Reports()) {
+    EXPECT_EQ(r.total, 0);
+    EXPECT_EQ(r.remaining, 0);
+    EXPECT_EQ(r.fraction, 0.0f);
+  }
+  EXPECT_EQ(chunked.Reports().back().received, static_cast<int64_t>(small_.size()));
+
+  ReportLog missing;
+  std::string page = folder_.File("404.iso");
+  ASSERT_TRUE(Run(http_.Url("/missing"), page, &missing));
+  EXPECT_EQ(test::ReadFile(page), "no such image");
+  EXPECT_EQ(missing.Count(Failed), 0);
+  EXPECT_EQ(missing.Reports().back().fraction, 1.0f);
+}
+
+TEST_F(DownloadJobTest, RedirectsAreFollowedUpToTen) {
+  ReportLog log;
+  std::string path = folder_.File("hops.iso");
+  ASSERT_TRUE(Run(http_.Url("/hop/10"), path, &log));
+  EXPECT_TRUE(test::ReadFile(path) == small_);  // no redirect body mixed in
+  EXPECT_EQ(log.Reports().back().total, static_cast<int64_t>(small_.size()));
+  EXPECT_EQ(log.Count(Failed), 0);
+
+  ReportLog tooMany;
+  std::string failure;
+  ASSERT_TRUE(Run(http_.Url("/hop/11"), folder_.File("eleven.iso"), &tooMany, &failure));
+  EXPECT_EQ(tooMany.Statuses(), (std::vector<int32_t>{Failed, Ended}));
+  EXPECT_NE(failure.find("redirect"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(folder_.File("eleven.iso")));
+}
+
+TEST_F(DownloadJobTest, RequestCarriesItsHeadersAndIgnoresProxiesAndCookies) {
+  std::string deadProxy = "http://127.0.0.1:" + std::to_string(test::ClosedPort());
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "ALL_PROXY", "all_proxy"}) {
+    setenv(name, deadProxy.c_str(), 1);
+  }
+  std::string path = folder_.File("headers.txt");
+  bool ended = Run(http_.Url("/cookie"), path, nullptr);
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "ALL_PROXY", "all_proxy"}) {
+    unsetenv(name);
+  }
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(test::ReadFile(path), std::string("UA=") + kDownloadUserAgent +
+                                      "\nRange=bytes=0-\nCookie=\n");
+}
+
+TEST_F(DownloadJobTest, EveryFailureToStartReportsFailedThenEnded) {
+  test::WriteFile(folder_.File("plain"), "x");
+  const std::string good = folder_.File("never.iso");
+  struct Case {
+    const char* what;
+    std::string url;
+    std::string path;
+  } cases[] = {
+      {"empty url", "", good},
+      {"empty path", http_.Url("/small"), ""},
+      {"malformed url", "not a url", good},
+      {"unsupported scheme", "ftp://127.0.0.1/x", good},
+      {"unresolvable host", "http://no-such-host.invalid/x", good},
+      {"nobody listening", "http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/x", good},
+      {"tls handshake", "https://127.0.0.1:" + std::to_string(http_.port()) + "/small", good},
+      {"empty body", http_.Url("/empty"), good},
+      {"file cannot be opened", http_.Url("/small"), folder_.File("plain") + "/sub/x.iso"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ReportLog log;
+    std::string failure;
+    ASSERT_TRUE(Run(c.url, c.path, &log, &failure));  // the done event is set
+    EXPECT_EQ(log.Statuses(), (std::vector<int32_t>{Failed, Ended}));
+    EXPECT_EQ(log.Reports().back().fraction, 0.0f);
+    EXPECT_FALSE(failure.empty());
+    EXPECT_FALSE(std::filesystem::exists(good));
+  }
+}
+
+TEST_F(DownloadJobTest, WriteFailuresStopTheTransferShortOfOne) {
+  ReportLog full;
+  std::string failure;
+  ASSERT_TRUE(Run(http_.Url("/small"), "/dev/full", &full, &failure));
+  EXPECT_EQ(full.Count(Failed), 1);
+  EXPECT_EQ(full.Statuses().back(), Ended);
+  EXPECT_LT(full.Reports().back().fraction, 1.0f);
+  EXPECT_NE(failure.find("write"), std::string::npos);
+
+  // The file size limit: without care the process would die of SIGXFSZ.
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 100000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ReportLog limited;
+  std::string path = folder_.File("limited.iso");
+  bool ended = Run(http_.Url("/small"), path, &limited);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(limited.Count(Failed), 1);
+  Report last = limited.Reports().back();
+  EXPECT_EQ(last.status, Ended);
+  EXPECT_LT(last.fraction, 1.0f);
+  // The report says what the file holds.
+  EXPECT_EQ(last.received, static_cast<int64_t>(std::filesystem::file_size(path)));
+}
+
+TEST_F(DownloadJobTest, TargetHoldsExactlyTheNewBytesInCreatedFolders) {
+  std::string older = folder_.File("older.iso");
+  test::WriteFile(older, std::string(small_.size() * 3, 'z'));
+  ASSERT_TRUE(Run(http_.Url("/small"), older, nullptr));
+  EXPECT_TRUE(test::ReadFile(older) == small_);
+
+  // The target path is GBK text; the folder must appear under its UTF-8 name.
+  const Text& folderName = Texts().defaultFolderName;
+  Text target = folder_.path() + "/" + folderName + "/deeper/image.iso";
+  ASSERT_TRUE(Run(http_.Url("/small"), target, nullptr));
+  EXPECT_TRUE(test::ReadFile(folder_.path() + "/" + GbkToUtf8(folderName) +
+                             "/deeper/image.iso") == small_);
+}
+
+TEST_F(DownloadJobTest, ConnectionDroppedMidBodyFailsWithThePartReceived) {
+  std::string part = test::Pattern(30000);
+  test::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + part, true);
+  ReportLog log;
+  std::string path = folder_.File("dropped.iso");
+  ASSERT_TRUE(Run(server.Url("/x"), path, &log));
+  std::vector<int32_t> statuses = log.Statuses();
+  ASSERT_GE(statuses.size(), 3u);
+  EXPECT_EQ(statuses[statuses.size() - 2], Failed);
+  EXPECT_EQ(statuses.back(), Ended);
+  Report last = log.Reports().back();
+  EXPECT_EQ(last.received, 30000);
+  EXPECT_LT(last.fraction, 1.0f);
+  EXPECT_TRUE(test::ReadFile(path) == part);
+}
+
+// Stop must end the transfer promptly in every phase and report Ended once.
+class DownloadStopTest : public DownloadJobTest {
+ protected:
+  // Starts a job, waits until `ready` says it reached its phase, stops it.
+  void StartAndStop(const std::string& url, const std::function<bool(ReportLog&)>& ready) {
+    ReportLog log;
+    auto done = std::make_shared<AutoResetEvent>();
+    auto job = std::make_unique<DownloadJob>();
+    ASSERT_TRUE(job->Start(url, folder_.File("stopped.iso"), log.Callback(), 1, done));
+    for (int i = 0; i < 2000 && !ready(log); ++i) std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(ready(log));
+    auto before = std::chrono::steady_clock::now();
+    job->Stop();
+    auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_LT(took, 5s);  // only catches a hang; the latency itself is benchmarked
+    EXPECT_EQ(log.Count(Ended), 1);
+    EXPECT_EQ(log.Count(Failed), 0);
+    EXPECT_EQ(log.Statuses().back(), Ended);
+    job.reset();
+    EXPECT_EQ(log.Count(Ended), 1);
+  }
+};
+
+TEST_F(DownloadStopTest, StalledBody) {
+  test::RawServer server(
+      "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + test::Pattern(20000), false);
+  StartAndStop(server.Url("/x"), [](ReportLog& log) { return log.Count(Started) == 1; });
+}
+
+TEST_F(DownloadStopTest, WaitingForHeaders) {
+  test::RawServer server("", false);
+  StartAndStop(server.Url("/x"), [&](ReportLog&) { return server.Accepted() == 1; });
+}
+
+TEST_F(DownloadStopTest, ConnectThatNeverCompletes) {
+  test::FullBacklogListener listener;
+  auto start = std::chrono::steady_clock::now();
+  StartAndStop(listener.Url("/x"), [&](ReportLog&) {
+    return std::chrono::steady_clock::now() - start > 200ms;
+  });
+}
+
+TEST_F(DownloadStopTest, MidBody) {
+  StartAndStop(http_.Url("/slow"), [](ReportLog& log) { return log.Count(Tick) >= 1; });
+}
+
+TEST_F(DownloadJobTest, WithoutCallbackTheTransferStillRunsAndEnds) {
+  std::string path = folder_.File("quiet.iso");
+  ASSERT_TRUE(Run(http_.Url("/chunked"), path, nullptr));
+  EXPECT_TRUE(test::ReadFile(path) == small_);
+}
+
+}  // namespace
+}  // namespace tw
