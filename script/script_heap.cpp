@@ -113,11 +113,12 @@ std::size_t ScriptHeap::BytesInUse() const { return limits_->used; }
 bool ScriptHeap::Run(duk_safe_call_function body, void* udata, duk_idx_t results) {
   Limits* const outer = tRunning;
   const bool wasArmed = limits_->armed;
-  const std::uintptr_t low = StackLow();
+  // On a small stack the reserve shrinks to half of what is left, so the
+  // guard still lies inside the stack.
   const std::uintptr_t here = FrameAddress();
-  limits_->stackLimit = low != 0 && here > low + kStackReserve
-                            ? low + kStackReserve
-                            : here - std::min(here, kStackReserve);
+  const std::uintptr_t low = StackLow();
+  const std::uintptr_t left = low != 0 && here > low ? here - low : 2 * kStackReserve;
+  limits_->stackLimit = here - left + std::min(kStackReserve, left / 2);
   limits_->deadline = Clock::now() + kTimeBudget;
   limits_->armed = true;
   limits_->checks = 0;

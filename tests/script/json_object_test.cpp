@@ -39,6 +39,16 @@ TEST(JsonParse, RejectsNullAndWhatDoesNotEvaluate) {
   EXPECT_EQ(json.ToText(), R"([1,"two"])");
 }
 
+TEST(JsonParse, DocumentsNestedFarBeyondRealOnesStillParse) {
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += R"({"a":[)";
+  text += "1";
+  for (int i = 0; i < 200; ++i) text += "]}";
+  JsonObject json;
+  EXPECT_TRUE(json.Parse(text));
+  EXPECT_TRUE(json.Parse(text, /*literal=*/true));
+}
+
 TEST(JsonBackslash, RoundTripsThroughTheMarker) {
   JsonObject json;
   const Text value = G(R"(C:\文件\a'b"c)") + "\r\n" + "\\\\";
