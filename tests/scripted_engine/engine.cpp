@@ -411,7 +411,6 @@ int32_t RunLoop() {
   {
     std::lock_guard<std::mutex> lock(e.mu);
     if (LoopEnded(e)) return e.quitCode;
-    e.loopRunning = true;
   }
   while (true) {
     ProcessOnce();
@@ -429,7 +428,6 @@ int32_t RunLoop() {
     e.wake.wait_until(lock, until);
   }
   std::lock_guard<std::mutex> lock(e.mu);
-  e.loopRunning = false;
   e.loopReturned = true;
   e.calls.clear();
   e.finished.notify_all();
@@ -456,7 +454,7 @@ void StartSession(void* /*libraryHandle*/) {
     session = ++e.session;
     e.uiThread = std::this_thread::get_id();
     e.started = true;
-    e.loopRunning = e.loopReturned = e.quitRequested = false;
+    e.loopReturned = e.quitRequested = false;
     e.quitCode = 0;
     e.controls.clear();
     e.nextId = 1;

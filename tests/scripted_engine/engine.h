@@ -79,7 +79,6 @@ struct Engine {
   uint64_t session = 0;
   std::atomic<std::thread::id> uiThread;
   bool started = false;
-  bool loopRunning = false;
   bool loopReturned = false;
   bool quitRequested = false;
   int32_t quitCode = 0;
