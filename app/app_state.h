@@ -1,0 +1,44 @@
+// The program-wide state of the main window and its download.
+#pragma once
+
+#include <cstdint>
+
+#include "text/text.h"
+#include "ui_engine/engine_abi.h"
+
+namespace tw {
+
+// A button: a face drawn with a hover highlight and a caption laid over it that
+// takes the clicks and hover changes.
+struct FaceButton {
+  UiControl face = 0;
+  UiControl caption = 0;
+};
+
+struct MainWindow {
+  UiControl frame = 0;
+  UiControl mainToolbar = 0;
+  FaceButton downloadButton;
+  FaceButton cancelButton;
+  FaceButton folderButton;
+  UiControl saveFolderLabel = 0;
+  UiControl catalogList = 0;
+  UiControl statusLabel = 0;
+  UiControl progressCaption = 0;
+  UiControl progressBar = 0;
+  UiControl catalogTimer = 0;
+};
+
+// Touched only on the UI thread, except where a field says otherwise.
+struct AppState {
+  MainWindow window;
+  Text saveFolder;        // written alongside SaveFolderLabel; the label is what is read
+  Text selectedFileName;  // read by the download starter thread after the UI thread wrote it
+  Text directUrl;         // likewise
+  int64_t resolvedSize = 0;
+  Text browseInitialFolder;
+};
+
+AppState& App();
+
+}  // namespace tw

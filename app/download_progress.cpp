@@ -1,0 +1,130 @@
+#include "app/download_progress.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "download/download_registry.h"
+#include "text/texts.h"
+#include "ui_engine/ui.h"
+
+namespace tw {
+
+namespace {
+
+// What the window knows of the download in progress. Reports arrive on several
+// engine threads at once; the lock keeps their effects on the window in order.
+struct DownloadView {
+  std::mutex lock;
+  int64_t previousBytesDone = 0;
+  bool failed = false;     // a Failed report arrived
+  bool cancelled = false;  // the user stopped it
+  bool ended = false;      // the final report has been handled
+};
+
+DownloadView& View() {
+  static DownloadView view;
+  return view;
+}
+
+void ShowFailure() {
+  const SystemTexts& t = Texts();
+  ui::MessageBox(t.downloadFailed, t.downloadFailed, t.confirm);
+}
+
+}  // namespace
+
+double RoundHalfUp(double value, int digits) {
+  if (value == 0) return 0;
+  const double scale = std::pow(10.0, std::abs(digits));
+  double x = std::fabs(value);
+  x = digits > 0 ? x * scale : x / scale;
+  x += 1e-12;
+  double whole = std::floor(x);
+  if (x - whole >= 0.5) whole += 1;
+  whole = digits > 0 ? whole / scale : whole * scale;
+  return value < 0 ? -whole : whole;
+}
+
+Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytesDone) {
+  const double done = static_cast<double>(bytesDone);
+  const auto delta = static_cast<int64_t>(static_cast<double>(bytesDone - previousBytesDone) * 2);
+  const Text percent = FormatNumber(RoundHalfUp(static_cast<double>(fraction) * 100, 2)) + "%";
+  const Text speed = FormatNumber(RoundHalfUp(static_cast<double>(delta) / 1048576, 1)) + "MB/s";
+  const Text amount = done / 1048576 - 1024 >= -1e-7
+                          ? FormatNumber(RoundHalfUp(done / 1073741824, 2)) + "GB"
+                          : FormatNumber(RoundHalfUp(done / 1048576, 0)) + "MB";
+  return percent + "   " + speed + "   " + amount;
+}
+
+Text DownloadTargetPath(const Text& folder, const Text& fileName) {
+  return ReplaceText(folder + "/" + fileName + ".iso", "//", "/");
+}
+
+void BeginDownload() {
+  AppState& app = App();
+  const Text path = DownloadTargetPath(ui::GetText(app.window.saveFolderLabel), app.selectedFileName);
+  {
+    DownloadView& view = View();
+    std::lock_guard<std::mutex> lock(view.lock);
+    // Each download's first speed is measured from zero.
+    view.previousBytesDone = 0;
+    view.failed = view.cancelled = view.ended = false;
+  }
+  if (StartDownload(app.directUrl, path, &OnDownloadProgress, kDownloadId) == 1) return;
+  ShowFailure();
+  LeaveBusyState();
+}
+
+void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int64_t, float fraction,
+                        float, int32_t, const Text&) {
+  DownloadView& view = View();
+  std::unique_lock<std::mutex> lock(view.lock);
+  // A report that comes after the final one (a late periodic report, or the
+  // second final report of a stop that met a finishing transfer) changes nothing.
+  if (view.ended) return;
+  if (status == Failed) view.failed = true;
+
+  const MainWindow& w = App().window;
+  ui::SetText(w.statusLabel, ProgressStatusText(fraction, bytesDone, view.previousBytesDone));
+  const double bar = RoundHalfUp(static_cast<double>(fraction) * 100, 0);
+  ui::SetNumber(w.progressBar, UI_PROP_VALUE, static_cast<int64_t>(std::clamp(bar, 0.0, 100.0)));
+  view.previousBytesDone = bytesDone;
+  if (status != Ended) return;
+
+  view.ended = true;
+  const bool complete = std::fabs(static_cast<double>(fraction) - 1) <= 1e-7;
+  const bool failed = view.failed;
+  const bool cancelled = view.cancelled;
+  lock.unlock();
+  // The reporting thread waits while a box is open.
+  if (complete && !failed) {
+    const SystemTexts& t = Texts();
+    ui::MessageBox(t.downloadDone, t.downloadDone, t.confirm);
+  } else if (cancelled) {
+    return;  // CancelDownload has already returned the window to idle
+  } else if (failed) {
+    ShowFailure();
+  }
+  LeaveBusyState();
+}
+
+void CancelDownload() {
+  DownloadView& view = View();
+  {
+    // Marked before the stop request, so the final report it causes finds it.
+    std::lock_guard<std::mutex> lock(view.lock);
+    if (view.ended) return;
+    view.cancelled = true;
+  }
+  if (StopDownload(kDownloadId, false) == 1) {
+    LeaveBusyState();
+    return;
+  }
+  std::lock_guard<std::mutex> lock(view.lock);
+  view.cancelled = false;
+}
+
+}  // namespace tw

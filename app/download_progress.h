@@ -1,0 +1,33 @@
+// Starting the download and showing its progress, completion and failure.
+#pragma once
+
+#include <cstdint>
+
+#include "text/text.h"
+
+namespace tw {
+
+inline constexpr int32_t kDownloadId = 1;
+
+// Thread routine: builds the target path and starts the download.
+void BeginDownload();
+
+// The download's progress callback; runs on engine threads.
+void OnDownloadProgress(int32_t tag, int32_t status, int64_t totalBytes, int64_t bytesDone,
+                        int64_t remainingBytes, float fraction, float speed, int32_t elapsedMs,
+                        const Text& targetPath);
+
+// CancelButton.
+void CancelDownload();
+
+// Rounds half away from zero at `digits` decimals (negative: tens, hundreds...).
+double RoundHalfUp(double value, int digits);
+
+// "percent%   speedMB/s   amount(MB|GB)" for a report of `bytesDone` bytes,
+// `previousBytesDone` half a second earlier.
+Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytesDone);
+
+// folder + "/" + name + ".iso", each "//" then made "/" once, left to right.
+Text DownloadTargetPath(const Text& folder, const Text& fileName);
+
+}  // namespace tw

@@ -1,0 +1,69 @@
+#include "app/download_request.h"
+
+#include <thread>
+
+#include "app/app_state.h"
+#include "app/download_progress.h"
+#include "app/main_window.h"
+#include "script/regex_object.h"
+#include "text/texts.h"
+#include "ui_engine/ui.h"
+#include "web/share_link_resolver.h"
+
+namespace tw {
+
+void RequestDownload() {
+  const SystemTexts& t = Texts();
+  AppState& app = App();
+  RegexObject regex;
+  EnterBusyState();
+
+  bool dismissed = false;
+  app.selectedFileName = ui::InputBox(t.askFileName, t.confirm, &dismissed);
+  regex.Create(kIllegalNamePattern, app.selectedFileName);
+  app.selectedFileName = Trim(regex.Replace("_"));
+
+  if (dismissed) {
+    LeaveBusyState();
+    return;
+  }
+  if (app.selectedFileName.empty()) {
+    ui::MessageBox("  ", t.noFileName, t.confirm);
+    LeaveBusyState();
+    return;
+  }
+  const Text target = ui::GetText(app.window.saveFolderLabel) + "/" + app.selectedFileName + ".iso";
+  if (ui::MessageBox(t.checkFileName, target, t.confirmOrCancel) != 0) {
+    LeaveBusyState();
+    return;
+  }
+
+  const UiControl list = app.window.catalogList;
+  const auto row = static_cast<int32_t>(ui::GetNumber(list, UI_PROP_SELECTED_ROW));
+  const Text link = ui::GetCell(list, row, 2);
+  // Blocks the UI thread; the fetches keep the window painted meanwhile.
+  app.directUrl = ShareLinkResolver(link, &app.resolvedSize);
+
+  // The window stays busy until the download reports its end.
+  std::thread(BeginDownload).detach();
+}
+
+void ChooseSaveFolder() {
+  const Text folder = BrowseForFolder(Text{}, false, std::nullopt, true);
+  if (folder.empty()) return;
+  App().saveFolder = folder;
+  ui::SetText(App().window.saveFolderLabel, folder);
+}
+
+Text BrowseForFolder(std::optional<Text> title, bool includeFiles, std::optional<Text> initialFolder,
+                     bool editBox) {
+  // The folder browser offers folders only; includeFiles is accepted for callers
+  // that ask for files too and has no effect on it.
+  (void)includeFiles;
+  App().browseInitialFolder = initialFolder.value_or(Text{});
+  const Text chosen = ui::BrowseForFolder(title.value_or(Texts().chooseFolder),
+                                          App().browseInitialFolder, editBox);
+  return Trim(chosen);
+}
+
+}  // namespace tw

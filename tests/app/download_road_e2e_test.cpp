@@ -1,0 +1,204 @@
+// The whole download road through the real program: name, folder, resolution,
+// transfer, progress, completion, failure and cancel.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "standin/content.h"
+#include "tarnwick_session.h"
+
+namespace tw::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kStart = "wait ^selected\n";
+
+std::string Download(const std::string& name, int confirm = 0) {
+  return "answer-input " + name + "\nanswer-box " + std::to_string(confirm) +
+         "\nclick text=选定下载\n";
+}
+
+// The five controls of the busy state are enabled again at the end.
+void ExpectIdle(const Record& r) {
+  for (int id : {r.List(), r.FaceOf("选定下载"), r.CaptionOf("选定下载"), r.FaceOf("选择保存位置"),
+                 r.CaptionOf("选择保存位置")}) {
+    EXPECT_EQ(r.Last("enabled", id), "1") << "control " << id;
+  }
+}
+
+std::vector<std::string> StatusTexts(const Record& r) {
+  std::vector<std::string> texts;
+  const std::string prefix = "text " + std::to_string(r.ByKind("label", 4)) + " ";
+  for (const std::string& line : r.Starting(prefix)) texts.push_back(line.substr(prefix.size()));
+  return texts;
+}
+
+std::vector<std::string> BoxesTitled(const Record& r, const std::string& title) {
+  return r.Starting("msgbox " + title + "\t");
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The file holds exactly the stand-in's first `size` bytes.
+::testing::AssertionResult HoldsServedBytes(const fs::path& path, std::size_t size) {
+  const std::string bytes = ReadFile(path);
+  if (bytes.size() != size) {
+    return ::testing::AssertionFailure() << path << " holds " << bytes.size() << " bytes, not " << size;
+  }
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (static_cast<uint8_t>(bytes[i]) != StandinByte(i)) {
+      return ::testing::AssertionFailure() << "byte " << i << " differs";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(DownloadRoad, CompleteDownloadArrivesWithItsBytesAndSaysSo) {
+  constexpr std::size_t kSize = 6 * 1048576;
+  Standin standin({"--size", std::to_string(kSize), "--throttle", std::to_string(3 * 1048576)});
+  ASSERT_NE(standin.port(), 0);
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(session.Run(kStart + Download("a/b:c") + "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
+            0)
+      << session.StandardError();
+  const Record r = session.record();
+
+  const fs::path folder = session.documents() / "下载的系统镜像";
+  EXPECT_EQ(r.Starting("inputbox ").at(0), "inputbox 请输入文件名：\t确认\t-> a/b:c\t0");
+  const auto confirm = BoxesTitled(r, "请您核对文件名：");
+  ASSERT_EQ(confirm.size(), 1u);
+  EXPECT_EQ(confirm[0], "msgbox 请您核对文件名：\t" + (folder / "a_b_c.iso").string() +
+                            "\t确认&&取消\t-> 0");
+  EXPECT_TRUE(HoldsServedBytes(folder / "a_b_c.iso", kSize));
+
+  const std::regex format(R"(^\d+(\.\d{1,2})?%   -?\d+(\.\d)?MB/s   \d+(\.\d{1,2})?(MB|GB)$)");
+  const auto texts = StatusTexts(r);
+  ASSERT_GE(texts.size(), 3u);  // the initial text, the start, at least one more
+  for (std::size_t i = 1; i < texts.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(texts[i], format)) << texts[i];
+    EXPECT_EQ(texts[i].find("-"), std::string::npos) << "negative speed: " << texts[i];
+  }
+  EXPECT_EQ(texts.back().substr(0, 7), "100%   ");
+  EXPECT_EQ(texts.back().substr(texts.back().size() - 5), "   6MB");
+  EXPECT_EQ(r.Last("value", r.ByKind("progress")), "100");
+  const auto done = BoxesTitled(r, "下载完成");
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0], "msgbox 下载完成\t下载完成\t确认\t-> 0");
+  EXPECT_TRUE(BoxesTitled(r, "下载失败").empty());
+  ExpectIdle(r);
+  // Busy from the request until the completion box is closed.
+  EXPECT_LT(r.Find("enabled " + std::to_string(r.List()) + " 0"), r.Find("inputbox "));
+  EXPECT_GT(r.Find("enabled " + std::to_string(r.List()) + " 1"), r.Find("msgbox 下载完成"));
+}
+
+TEST(DownloadRoad, CancelReturnsToIdleAndKeepsWhatWasWritten) {
+  constexpr std::size_t kSize = 64 * 1048576;
+  Standin standin({"--size", std::to_string(kSize), "--throttle", std::to_string(1048576)});
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(session.Run(kStart + Download("part") + "wait MB/s   [1-9]\\d*MB$ 20000\n" +
+                        "click text=取消下载\nsleep 1500\nclose\n"),
+            0)
+      << session.StandardError();
+  const Record r = session.record();
+  EXPECT_TRUE(BoxesTitled(r, "下载完成").empty());
+  EXPECT_TRUE(BoxesTitled(r, "下载失败").empty());
+  ExpectIdle(r);
+  const fs::path file = session.documents() / "下载的系统镜像" / "part.iso";
+  const std::string bytes = ReadFile(file);
+  EXPECT_GT(bytes.size(), 0u);
+  EXPECT_LT(bytes.size(), kSize);
+  EXPECT_TRUE(HoldsServedBytes(file, bytes.size()));
+}
+
+TEST(DownloadRoad, DroppedTransferFailsAndTheNextDownloadCanStart) {
+  Standin standin({"--size", std::to_string(8 * 1048576), "--drop-after", std::to_string(1048576)});
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(session.Run(kStart + Download("one") + "wait ^msgbox.下载失败 20000\n" + Download("two") +
+                        "wait-new ^msgbox.下载失败 20000\nsleep 300\nclose\n"),
+            0)
+      << session.StandardError();
+  const Record r = session.record();
+  const auto failed = BoxesTitled(r, "下载失败");
+  ASSERT_EQ(failed.size(), 2u);
+  EXPECT_EQ(failed[0], "msgbox 下载失败\t下载失败\t确认\t-> 0");
+  EXPECT_TRUE(BoxesTitled(r, "下载完成").empty());
+  // The second download ran (it wrote its file), so id 1 was free again.
+  const fs::path folder = session.documents() / "下载的系统镜像";
+  EXPECT_TRUE(fs::exists(folder / "two.iso"));
+  EXPECT_LT(fs::file_size(folder / "one.iso"), 8u * 1048576);
+  ExpectIdle(r);
+}
+
+TEST(DownloadRoad, UnresolvableShareLinkFails) {
+  Standin standin({"--no-marker"});
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(session.Run(kStart + Download("x") + "wait ^msgbox.下载失败 20000\nsleep 200\nclose\n"), 0)
+      << session.StandardError();
+  const Record r = session.record();
+  EXPECT_EQ(BoxesTitled(r, "下载失败").size(), 1u);
+  EXPECT_TRUE(BoxesTitled(r, "下载完成").empty());
+  EXPECT_FALSE(fs::exists(session.documents() / "下载的系统镜像" / "x.iso"));
+  ExpectIdle(r);
+}
+
+TEST(DownloadRoad, AbandonedRequestsReturnToIdleWithoutDownloading) {
+  Standin standin;
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(session.Run(kStart +
+                        "answer-input-dismiss\nclick text=选定下载\nwait ^inputbox\n"
+                        "answer-input 　　\nclick text=选定下载\nwait ^msgbox\n" +
+                        Download("kept", 1) + "wait 请您核对文件名\nsleep 500\nclose\n"),
+            0)
+      << session.StandardError();
+  const Record r = session.record();
+  EXPECT_EQ(r.Starting("inputbox ").size(), 3u);
+  const auto empty = BoxesTitled(r, "  ");
+  ASSERT_EQ(empty.size(), 1u);
+  EXPECT_EQ(empty[0], "msgbox   \t你还没输入文件名，无法继续\t确认\t-> 0");
+  EXPECT_EQ(BoxesTitled(r, "请您核对文件名：").at(0).substr(
+                BoxesTitled(r, "请您核对文件名：").at(0).size() - 4),
+            "-> 1");
+  EXPECT_EQ(StatusTexts(r).size(), 1u);  // never more than the initial text
+  EXPECT_TRUE(BoxesTitled(r, "下载失败").empty());
+  EXPECT_FALSE(fs::exists(session.documents() / "下载的系统镜像"));
+  EXPECT_EQ(r.Starting("enabled " + std::to_string(r.List()) + " 0").size(), 3u);
+  ExpectIdle(r);
+}
+
+TEST(DownloadRoad, ChosenFolderEndingInSlashGivesOneSlash) {
+  constexpr std::size_t kSize = 300000;
+  Standin standin({"--size", std::to_string(kSize)});
+  Session session;
+  session.ShareHost(standin.Host());
+  const fs::path chosen = session.dir() / "镜像";
+  fs::create_directories(chosen);
+  ASSERT_EQ(session.Run(kStart + "answer-browse " + chosen.string() + "/\nclick text=选择保存位置\n" +
+                        "wait ^browse\nanswer-browse-cancel\nclick text=选择保存位置\nwait-new ^browse\n" +
+                        Download("iso") + "wait ^msgbox.下载完成 20000\nclose\n"),
+            0)
+      << session.StandardError();
+  const Record r = session.record();
+  const auto browses = r.Starting("browse ");
+  ASSERT_EQ(browses.size(), 2u);
+  EXPECT_EQ(browses[0], "browse \t\t1\t-> " + chosen.string() + "/");
+  // The cancelled browser kept the folder.
+  EXPECT_EQ(r.Last("text", r.ByKind("label", 3)), chosen.string() + "/");
+  EXPECT_EQ(BoxesTitled(r, "请您核对文件名：").at(0),
+            "msgbox 请您核对文件名：\t" + chosen.string() + "//iso.iso\t确认&&取消\t-> 0");
+  EXPECT_TRUE(HoldsServedBytes(chosen / "iso.iso", kSize));
+}
+
+}  // namespace
+}  // namespace tw::testing

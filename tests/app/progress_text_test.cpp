@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "app/download_progress.h"
+#include "text/convert.h"
+
+namespace tw {
+namespace {
+
+constexpr int64_t kMB = 1048576;
+constexpr int64_t kGB = 1073741824;
+
+TEST(RoundHalfUp, HalvesGoAwayFromZeroAtEveryScale) {
+  EXPECT_EQ(RoundHalfUp(0, 2), 0);
+  EXPECT_EQ(RoundHalfUp(2.5, 0), 3);
+  EXPECT_EQ(RoundHalfUp(-2.5, 0), -3);
+  EXPECT_EQ(RoundHalfUp(2.4999, 0), 2);
+  EXPECT_DOUBLE_EQ(RoundHalfUp(1.005, 2), 1.01);  // 100.49999... + 1e-12 still rounds up
+  EXPECT_DOUBLE_EQ(RoundHalfUp(1.25, 1), 1.3);
+  EXPECT_EQ(RoundHalfUp(1250, -2), 1300);
+  EXPECT_EQ(RoundHalfUp(1249, -2), 1200);
+}
+
+TEST(ProgressStatusText, ExamplesOfTheStatusLine) {
+  // 10%, 9 MB in half a second = 18 MB/s, 500 MB.
+  EXPECT_EQ(ProgressStatusText(0.1f, 500 * kMB, 491 * kMB), "10%   18MB/s   500MB");
+  EXPECT_EQ(ProgressStatusText(0.5f, 1023 * kMB, 1023 * kMB), "50%   0MB/s   1023MB");
+  EXPECT_EQ(ProgressStatusText(0.25f, kGB, kGB), "25%   0MB/s   1GB");
+  EXPECT_EQ(ProgressStatusText(0.75f, kGB + kGB / 2, kGB + kGB / 2), "75%   0MB/s   1.5GB");
+  EXPECT_EQ(ProgressStatusText(1.0f, 2 * kGB, 2 * kGB), "100%   0MB/s   2GB");
+  // Size unknown: the fraction stays 0.
+  EXPECT_EQ(ProgressStatusText(0.0f, 3 * kMB, 2 * kMB), "0%   2MB/s   3MB");
+}
+
+TEST(ProgressStatusText, FractionsKeepTwoDecimalsAndAmountsRound) {
+  EXPECT_EQ(ProgressStatusText(0.123456f, kMB + kMB / 2, 0), "12.35%   3MB/s   2MB");
+  EXPECT_EQ(ProgressStatusText(0.999999f, 1023 * kMB + kMB / 2 - 1, 0).substr(0, 5), "100% ");
+}
+
+TEST(DownloadTargetPath, DoubledSlashesCollapseOnce) {
+  EXPECT_EQ(DownloadTargetPath("/home/u/Docs", "a_b_c"), "/home/u/Docs/a_b_c.iso");
+  EXPECT_EQ(DownloadTargetPath("/mnt/usb/", "win"), "/mnt/usb/win.iso");
+  EXPECT_EQ(DownloadTargetPath("/", "x"), "/x.iso");
+  EXPECT_EQ(DownloadTargetPath("a///", "x"), "a//x.iso");  // one pass, left to right
+  const Text name = Utf8ToGbk("系统");
+  EXPECT_EQ(DownloadTargetPath("/d", name), "/d/" + name + ".iso");
+}
+
+}  // namespace
+}  // namespace tw

@@ -1,0 +1,85 @@
+// One run of the real program with the scripted UI engine, and what it recorded.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+
+namespace tw::testing {
+
+// The share-service stand-in, listening on 127.0.0.1 for as long as it lives.
+class Standin {
+ public:
+  explicit Standin(std::vector<std::string> args = {});
+  std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
+  int port() const { return port_; }
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+  int port_ = 0;
+};
+
+struct Control {
+  int id = 0;
+  std::string kind;
+  int parent = 0;
+};
+
+// The record the scripted engine wrote, with the program's controls named.
+class Record {
+ public:
+  explicit Record(std::vector<std::string> lines);
+
+  const std::vector<std::string>& lines() const { return lines_; }
+  // Lines that start with `prefix`.
+  std::vector<std::string> Starting(const std::string& prefix) const;
+  // Index of the first line at or after `from` that starts with `prefix`; -1 if none.
+  int Find(const std::string& prefix, int from = 0) const;
+
+  // Controls of the main window, by the order the program creates them.
+  int Frame() const;
+  int List() const;
+  int Toolbar() const;
+  int CaptionOf(const std::string& text) const;  // label whose first text is `text`
+  int FaceOf(const std::string& captionText) const;
+  int ByKind(const std::string& kind, int nth = 0) const;
+
+  // The last value recorded for a control by lines "<what> <id> <value>".
+  std::optional<std::string> Last(const std::string& what, int id) const;
+
+ private:
+  std::vector<std::string> lines_;
+  std::vector<Control> controls_;
+};
+
+class Session {
+ public:
+  Session();
+  ~Session();
+
+  std::filesystem::path dir() const { return dir_; }
+  std::filesystem::path documents() const { return dir_ / "documents"; }
+
+  void UseDocuments(bool on) { useDocuments_ = on; }
+  void ShareHost(const std::string& host) { shareHost_ = host; }
+
+  // Runs the program with `script` until it exits; returns its exit code.
+  int Run(const std::string& script);
+  Record record() const;
+  const std::string& StandardError() const { return stderr_; }
+
+ private:
+  std::filesystem::path dir_;
+  bool useDocuments_ = true;
+  std::string shareHost_;
+  std::string stderr_;
+};
+
+std::filesystem::path MakeTempDir(const std::string& tag);
+
+}  // namespace tw::testing
