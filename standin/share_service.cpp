@@ -58,7 +58,8 @@ class FileWriter {
     if (options_.throttle > 0) Pace(offset);
 
     buffer_.resize(chunk);
-    for (std::uint64_t i = 0; i < chunk; ++i) buffer_[i] = static_cast<char>(StandinByte(offset + i));
+    for (std::uint64_t i = 0; i < chunk; ++i)
+      buffer_[i] = static_cast<char>(StandinByte(offset + i));
     if (!sink.write(buffer_.data(), buffer_.size())) return -1;
     return static_cast<std::int64_t>(chunk);
   }
@@ -70,8 +71,8 @@ class FileWriter {
     auto due = start_ + std::chrono::microseconds(sent * 1'000'000 / options_.throttle);
     while (!stopping_.load() && std::chrono::steady_clock::now() < due) {
       auto left = due - std::chrono::steady_clock::now();
-      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-          left, std::chrono::milliseconds(50)));
+      std::this_thread::sleep_for(
+          std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(50)));
     }
   }
 
@@ -95,7 +96,7 @@ std::string StandinShareId(const std::string& code) {
 void RegisterShareService(httplib::Server& server, const StandinOptions& options,
                           const std::atomic<bool>& stopping, int publicPort) {
   server.Get(R"(/t/([A-Za-z0-9]{12}))", [&options](const httplib::Request& request,
-                                                  httplib::Response& response) {
+                                                   httplib::Response& response) {
     std::string code = request.matches[1];
     std::string marker;
     if (!options.noMarker) {
@@ -105,9 +106,8 @@ void RegisterShareService(httplib::Server& server, const StandinOptions& options
     response.set_content(page, "text/html; charset=utf-8");
   });
 
-  server.Get("/shareFileVerifyPass.action", [&options, publicPort](
-                                                 const httplib::Request& request,
-                                                 httplib::Response& response) {
+  server.Get("/shareFileVerifyPass.action", [&options, publicPort](const httplib::Request& request,
+                                                                   httplib::Response& response) {
     if (options.badJson) {
       response.set_content("<html><body>系统繁忙，请稍后再试</body></html>", "text/html");
       return;
@@ -146,9 +146,8 @@ void RegisterShareService(httplib::Server& server, const StandinOptions& options
     auto writer = std::make_shared<FileWriter>(options, stopping);
     if (options.noLength) {
       response.set_chunked_content_provider(
-          "application/octet-stream",
-          [writer, size = options.size, sent = std::uint64_t{0}](
-              std::size_t, httplib::DataSink& sink) mutable {
+          "application/octet-stream", [writer, size = options.size, sent = std::uint64_t{0}](
+                                          std::size_t, httplib::DataSink& sink) mutable {
             if (sent >= size) {
               sink.done();
               return true;
