@@ -1,0 +1,25 @@
+// Turning a share link of the cloud share service into the direct download URL
+// of its file: the share page gives the share id, the verify answer the size
+// and the long download URL, whose redirect names the direct URL.
+#pragma once
+
+#include <cstdint>
+
+#include "text/text.h"
+
+namespace tw {
+
+// The verify request for `shareId`, on the share host over plain HTTP.
+Text VerifyUrl(const Text& shareId);
+
+// The direct URL, empty when the chain broke anywhere. `size`, when given,
+// receives the file size the service reports (0 when it reports none). Runs
+// three blocking requests; no state or cookie is carried between them.
+Text ShareLinkResolver(const Text& shareLink, int64_t* size = nullptr);
+
+// A size as the service writes it: full-width forms read as ASCII, leading
+// white space skipped, an optional sign, then decimal digits up to the first
+// other character. No digits give 0; values beyond 64 bits saturate.
+int64_t ParseFileSize(const Text& text);
+
+}  // namespace tw
