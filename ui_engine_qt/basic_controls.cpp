@@ -65,8 +65,9 @@ int32_t ToolBar::InsertButton(int32_t position, const QString& caption) {
   } else {
     insertAction(existing.at(position), action);
   }
-  connect(action, &QAction::triggered, this,
-          [this, action] { Emit(UI_EVENT_TOOLBAR, static_cast<int32_t>(actions().indexOf(action))); });
+  connect(action, &QAction::triggered, this, [this, action] {
+    Emit(UI_EVENT_TOOLBAR, static_cast<int32_t>(actions().indexOf(action)));
+  });
   return static_cast<int32_t>(actions().indexOf(action));
 }
 

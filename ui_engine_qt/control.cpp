@@ -59,6 +59,13 @@ QWidget* FindWidget(UiControl handle) {
   return control != nullptr ? control->Widget() : nullptr;
 }
 
-void Unregister(UiControl handle) { gControls.erase(handle); }
+void UnregisterTree(QObject* object) {
+  std::erase_if(gControls, [object](const auto& entry) {
+    for (QObject* at = entry.second.object.data(); at != nullptr; at = at->parent()) {
+      if (at == object) return true;
+    }
+    return false;
+  });
+}
 
 }  // namespace tw::engine

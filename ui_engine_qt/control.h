@@ -51,6 +51,7 @@ template <class T>
 T* FindAs(UiControl handle) {
   return dynamic_cast<T*>(FindControl(handle));
 }
-void Unregister(UiControl handle);
+// Forgets `object` and every control inside it, before they are deleted.
+void UnregisterTree(QObject* object);
 
 }  // namespace tw::engine

@@ -157,7 +157,7 @@ void ControlDestroy(UiControl control) {
   RunOnUiThread([&] {
     Control* found = FindControl(control);
     if (found == nullptr) return;
-    Unregister(control);
+    UnregisterTree(found->Object());
     if (QWidget* widget = found->Widget()) widget->hide();
     // Later, because the control may be destroyed from inside its own event.
     found->Object()->deleteLater();
@@ -185,7 +185,7 @@ int32_t ControlGetEnabled(UiControl control) {
     QWidget* widget = FindWidget(control);
     // The control's own state: a caption stays enabled in its own right while
     // its face is disabled, as the program set it.
-    return widget != nullptr && !widget->testAttribute(Qt::WA_Disabled) ? 1 : 0;
+    return widget != nullptr && !widget->testAttribute(Qt::WA_ForceDisabled) ? 1 : 0;
   });
 }
 
@@ -246,9 +246,8 @@ UiText* GetItemTitle_ListView(UiControl list, int32_t row, int32_t column) {
 }
 
 int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiText* captions) {
-  return CallOnUiThread<int32_t>(-1, [&] {
-    return ShowMessageBox(ReadText(title), ReadText(message), ReadText(captions));
-  });
+  return CallOnUiThread<int32_t>(
+      -1, [&] { return ShowMessageBox(ReadText(title), ReadText(message), ReadText(captions)); });
 }
 
 UiText* EngineInputBox(const UiText* prompt, const UiText* buttonCaption, int32_t* dismissed) {

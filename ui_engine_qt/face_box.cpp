@@ -53,7 +53,8 @@ void FaceBox::paintEvent(QPaintEvent*) {
   const double share = isEnabled() ? HighlightShare() : 0.0;
   FaceColors colors = kDisabled;
   if (isEnabled()) {
-    colors = {Blend(kRest.top, kHighlight.top, share), Blend(kRest.bottom, kHighlight.bottom, share),
+    colors = {Blend(kRest.top, kHighlight.top, share),
+              Blend(kRest.bottom, kHighlight.bottom, share),
               Blend(kRest.border, kHighlight.border, share)};
   }
   const QRectF face = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
@@ -77,7 +78,9 @@ void FaceBox::paintEvent(QPaintEvent*) {
 }
 
 // Taking the press makes the release, and with it the click, come here.
-void FaceBox::mousePressEvent(QMouseEvent* event) { event->setAccepted(event->button() == Qt::LeftButton); }
+void FaceBox::mousePressEvent(QMouseEvent* event) {
+  event->setAccepted(event->button() == Qt::LeftButton);
+}
 
 void FaceBox::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {

@@ -116,9 +116,9 @@ void FrameWindow::paintEvent(QPaintEvent*) {
   painter.setFont(font);
   painter.setPen(Qt::white);
   const QRect textArea = title.adjusted(10, 0, -48, 0);
-  painter.drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft,
-                   painter.fontMetrics().elidedText(windowTitle(), Qt::ElideRight,
-                                                    textArea.width()));
+  painter.drawText(
+      textArea, Qt::AlignVCenter | Qt::AlignLeft,
+      painter.fontMetrics().elidedText(windowTitle(), Qt::ElideRight, textArea.width()));
 
   painter.setPen(kBorder);
   painter.drawRect(all.adjusted(0, 0, -1, -1));

@@ -18,7 +18,7 @@ int gArgc = 1;
 char gProgramName[] = "tarnwick";
 char* gArgv[] = {gProgramName, nullptr};
 
-QEventLoop* gLoop = nullptr;   // the running loop, if any
+QEventLoop* gLoop = nullptr;  // the running loop, if any
 std::optional<int32_t> gPendingQuit;
 
 bool HasEnv(const char* name) {

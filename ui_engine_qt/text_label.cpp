@@ -35,7 +35,9 @@ int32_t TextLabel::GetProperty(int32_t property, UiValue* value) {
 }
 
 // Taking the press makes the release, and with it the click, come here.
-void TextLabel::mousePressEvent(QMouseEvent* event) { event->setAccepted(event->button() == Qt::LeftButton); }
+void TextLabel::mousePressEvent(QMouseEvent* event) {
+  event->setAccepted(event->button() == Qt::LeftButton);
+}
 
 void TextLabel::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
