@@ -35,6 +35,10 @@ class HttpFetchTest : public ::testing::TestWithParam<bool> {
     s.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
       response.set_redirect("/landed?from=moved");
     });
+    s.Get("/loop", [this](const httplib::Request&, httplib::Response& response) {
+      loops_.fetch_add(1);
+      response.set_redirect("/loop");
+    });
     s.Post("/form", [](const httplib::Request& request, httplib::Response& response) {
       response.status = 302;
       response.set_header("Location", "/seen");
@@ -76,6 +80,7 @@ class HttpFetchTest : public ::testing::TestWithParam<bool> {
   LocalHttpServer server_{GetParam()};
   std::mutex mutex_;
   std::vector<std::string> targets_;
+  std::atomic<int> loops_{0};
 };
 
 INSTANTIATE_TEST_SUITE_P(PlainAndTls, HttpFetchTest, ::testing::Values(false, true),
@@ -125,8 +130,17 @@ TEST_P(HttpFetchTest, RedirectFollowedOrReturned) {
   HttpFetch(Url("/moved"), options);
   EXPECT_EQ(status, "302 Found");
   EXPECT_EQ(location, "/landed?from=moved");
-  std::lock_guard lock(mutex_);
-  EXPECT_EQ(std::count(targets_.begin(), targets_.end(), "/landed?from=moved"), 1);
+  {
+    std::lock_guard lock(mutex_);
+    EXPECT_EQ(std::count(targets_.begin(), targets_.end(), "/landed?from=moved"), 1);
+  }
+
+  // Ten redirects are followed; the eleventh is returned as it is.
+  options.noRedirect = false;
+  HttpFetch(Url("/loop"), options);
+  EXPECT_EQ(status, "302 Found");
+  EXPECT_EQ(location, "/loop");
+  EXPECT_EQ(loops_.load(), 11);
 }
 
 TEST_P(HttpFetchTest, PostBecomesGetOn302ButNotOn307) {
