@@ -1,9 +1,9 @@
 // One request through libcurl, set up step by step so each refusal can be told
 // apart, then run with its own multi handle so a waiting UI thread keeps
-// painting. Redirects are followed here rather than by libcurl, to keep the
-// rules of the system's platform: at most 10, never from https to http, POST
-// turning into GET on 301, 302 and 303, and a redirect that is not followed
-// returned as the response.
+// painting. Redirects are followed here rather than by libcurl, because the
+// program's rules differ from libcurl's: at most 10, never from https to http,
+// POST turning into GET on 301, 302 and 303, and a redirect that is not
+// followed returned as the response.
 #pragma once
 
 #include <curl/curl.h>
