@@ -82,6 +82,7 @@ class Transfer {
 
   const HttpGetSink& sink_;
   std::string* error_;
+  ThreadRecord* self_ = ThreadRecord::Current();
   CURL* easy_ = nullptr;
   std::string currentUrl_;
   std::string scheme_;
@@ -133,6 +134,9 @@ bool Transfer::Decide() {
 size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {
   auto* t = static_cast<Transfer*>(self);
   size_t bytes = size * count;
+  // At full speed one perform call can take in many chunks; a stop request
+  // breaks it off here instead of after all of them.
+  if (t->self_ && t->self_->WakePending()) return CURL_WRITEFUNC_ERROR;
   if (t->Decide()) return bytes;  // a redirect's own body is dropped
   if (!t->begun_) {
     t->begun_ = true;
@@ -179,7 +183,7 @@ HttpGetResult Transfer::Run(const Text& url) {
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
 
-  ThreadRecord* self = ThreadRecord::Current();
+  ThreadRecord* self = self_;
   // The hook is cleared before the multi handle is released (it is declared
   // after it, so it goes first on every way out).
   struct HookGuard {
@@ -203,6 +207,12 @@ HttpGetResult Transfer::Run(const Text& url) {
     if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
       curl_multi_remove_handle(multi.get(), h);
       return Fail("libcurl failed");
+    }
+    // Before the outcome is judged: a transfer broken off for a wake is no
+    // failure.
+    if (AlertableSleep(0) == kWaitIoCompletion) {
+      curl_multi_remove_handle(multi.get(), h);
+      return HttpGetResult::Woken;
     }
     if (running == 0) {
       CURLcode code = CURLE_OK;

@@ -112,6 +112,11 @@ int32_t ThreadRecord::AlertableSleep(int32_t ms) {
   return kWaitIoCompletion;
 }
 
+bool ThreadRecord::WakePending() {
+  std::lock_guard guard(mutex_);
+  return !queued_.empty();
+}
+
 void ThreadRecord::RunQueued(std::unique_lock<std::mutex>& lock) {
   while (!queued_.empty()) {
     std::function<void()> routine = std::move(queued_.front());

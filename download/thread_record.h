@@ -70,6 +70,10 @@ class ThreadRecord : public std::enable_shared_from_this<ThreadRecord> {
   // when wake requests were pending or arrived; their routines have run.
   int32_t AlertableSleep(int32_t ms);
 
+  // Whether wake requests are waiting, without running them: lets a thread
+  // busy with data break off early and then take them in its next sleep.
+  bool WakePending();
+
  private:
   ThreadRecord() = default;
   // Runs the queued routines, unlocking around each; call with `lock` held.

@@ -1,0 +1,419 @@
+// Download engine benchmark, in one run:
+//  1. Throughput: a >= 1 GiB body from a server on 127.0.0.1 (a forked process,
+//     so its CPU is nobody's), fetched through StartDownload and with the curl
+//     command-line tool into the same kind of target (tmpfs and disk), with CPU
+//     seconds and peak memory of each.
+//  2. Stop latency: how long StopDownload takes to bring the Ended report in
+//     each phase a transfer can be stopped in.
+//
+// Usage: download_bench [size-MiB=1024] [repeats=3] [disk-folder=/tmp]
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/download_registry.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double CpuSeconds(const rusage& u) {
+  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+         u.ru_stime.tv_usec / 1e6;
+}
+
+int Listen(int backlog, int* port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      listen(fd, backlog) != 0) {
+    perror("listen");
+    std::exit(1);
+  }
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  *port = ntohs(addr.sin_port);
+  return fd;
+}
+
+void ReadRequest(int fd) {
+  std::string request;
+  char buf[4096];
+  while (request.find("\r\n\r\n") == std::string::npos) {
+    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) return;
+    request.append(buf, static_cast<size_t>(n));
+  }
+}
+
+// The body server, in a child process: every connection gets `size` generated
+// bytes with Content-Length, sent from a 4 MiB block.
+pid_t ForkBodyServer(int64_t size, int* port) {
+  int listener = Listen(64, port);
+  pid_t pid = fork();
+  if (pid != 0) {
+    close(listener);
+    return pid;
+  }
+  signal(SIGPIPE, SIG_IGN);
+  std::vector<char> block(4 << 20);
+  uint32_t x = 12345;
+  for (char& c : block) {
+    x = x * 1664525u + 1013904223u;
+    c = static_cast<char>(x >> 24);
+  }
+  for (;;) {
+    int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    std::thread([fd, size, &block] {
+      ReadRequest(fd);
+      std::string head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                         "Content-Length: " + std::to_string(size) +
+                         "\r\nConnection: close\r\n\r\n";
+      bool ok = send(fd, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+      int64_t left = size;
+      while (ok && left > 0) {
+        size_t n = static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(block.size())));
+        ssize_t sent = send(fd, block.data(), n, MSG_NOSIGNAL);
+        ok = sent > 0;
+        if (ok) left -= sent;
+      }
+      close(fd);
+    }).detach();
+  }
+}
+
+// Peak resident memory of this process since the last reset, in KiB.
+long PeakKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+bool ResetPeak() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  return static_cast<bool>(clear);
+}
+
+struct Ended {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool ended = false;
+  float fraction = 0;
+  int64_t received = 0;
+  Clock::time_point at;
+
+  tw::ProgressCallback Callback() {
+    return [this](int32_t, int32_t status, int64_t, int64_t received_, int64_t, float fraction_,
+                  float, int32_t, const tw::Text&) {
+      if (status != tw::Ended) return;
+      std::lock_guard guard(mutex);
+      ended = true;
+      fraction = fraction_;
+      received = received_;
+      at = Clock::now();
+      changed.notify_all();
+    };
+  }
+  bool Wait(std::chrono::seconds limit) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, limit, [this] { return ended; });
+  }
+};
+
+struct Run {
+  double seconds = 0;
+  double cpu = 0;
+  long peakKiB = 0;
+  bool ok = false;
+};
+
+Run EngineRun(const std::string& url, const std::string& target, int64_t size) {
+  unlink(target.c_str());
+  Run run;
+  bool peakReset = ResetPeak();
+  Ended ended;
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  auto start = Clock::now();
+  if (tw::StartDownload(url, target, ended.Callback(), 7) != 1) return run;
+  if (!ended.Wait(std::chrono::seconds(600))) return run;
+  run.seconds = Seconds(ended.at - start);
+  getrusage(RUSAGE_SELF, &after);
+  run.cpu = CpuSeconds(after) - CpuSeconds(before);
+  run.peakKiB = peakReset ? PeakKiB() : -1;
+  struct stat st{};
+  run.ok = ended.fraction == 1.0f && stat(target.c_str(), &st) == 0 && st.st_size == size;
+  // Let the download thread leave the registry before the next run.
+  for (int i = 0; i < 1000 && tw::StopDownload(7) == 1; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  unlink(target.c_str());
+  return run;
+}
+
+Run CurlRun(const std::string& url, const std::string& target, int64_t size) {
+  unlink(target.c_str());
+  Run run;
+  std::vector<std::string> args = {"curl", "-sS", "-o", target, url};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  auto start = Clock::now();
+  pid_t pid;
+  if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) return run;
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  run.seconds = Seconds(Clock::now() - start);
+  run.cpu = CpuSeconds(usage);
+  run.peakKiB = usage.ru_maxrss;
+  struct stat st{};
+  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && stat(target.c_str(), &st) == 0 &&
+           st.st_size == size;
+  unlink(target.c_str());
+  return run;
+}
+
+Run Median(std::vector<Run> runs) {
+  std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) {
+    return a.seconds < b.seconds;
+  });
+  Run m = runs[runs.size() / 2];
+  for (const Run& r : runs) m.ok = m.ok && r.ok;
+  for (const Run& r : runs) m.peakKiB = std::max(m.peakKiB, r.peakKiB);
+  return m;
+}
+
+void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
+  int port = 0;
+  pid_t server = ForkBodyServer(size, &port);
+  std::string url = "http://127.0.0.1:" + std::to_string(port) + "/image.iso";
+  double mib = static_cast<double>(size) / (1 << 20);
+  std::printf("Throughput: %.0f MiB from 127.0.0.1, median of %d runs each\n\n", mib, repeats);
+  std::printf("| target | client | MiB/s | CPU s | peak RSS MiB | ok |\n");
+  std::printf("|---|---|---:|---:|---:|---|\n");
+  struct Target {
+    const char* name;
+    std::string path;
+  } targets[] = {{"tmpfs", "/dev/shm/tw_download_bench.iso"},
+                 {"disk", diskFolder + "/tw_download_bench.iso"}};
+  std::vector<std::string> ratios;
+  for (const Target& t : targets) {
+    std::vector<Run> engine, curl;
+    for (int i = 0; i < repeats; ++i) {
+      engine.push_back(EngineRun(url, t.path, size));
+      curl.push_back(CurlRun(url, t.path, size));
+    }
+    Run e = Median(engine), c = Median(curl);
+    std::printf("| %s | engine | %.0f | %.2f | %.1f | %s |\n", t.name, mib / e.seconds, e.cpu,
+                e.peakKiB / 1024.0, e.ok ? "yes" : "NO");
+    std::printf("| %s | curl | %.0f | %.2f | %.1f | %s |\n", t.name, mib / c.seconds, c.cpu,
+                c.peakKiB / 1024.0, c.ok ? "yes" : "NO");
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "%s: throughput ratio engine/curl %.2f, CPU ratio %.2f, peak memory ratio %.2f",
+                  t.name, c.seconds / e.seconds, e.cpu / c.cpu,
+                  static_cast<double>(e.peakKiB) / c.peakKiB);
+    ratios.push_back(line);
+  }
+  std::printf("\n");
+  for (const auto& r : ratios) std::printf("%s\n", r.c_str());
+  std::printf("\n");
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+}
+
+// A server that accepts, reads the request, sends `reply` and then holds the
+// connection open without another byte.
+class HoldingServer {
+ public:
+  explicit HoldingServer(std::string reply) : reply_(std::move(reply)) {
+    listener_ = Listen(16, &port_);
+    thread_ = std::thread([this] {
+      while (!stopping_) {
+        pollfd p{listener_, POLLIN, 0};
+        if (poll(&p, 1, 20) <= 0) continue;
+        int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        if (!reply_.empty()) {
+          ReadRequest(fd);
+          (void)!send(fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+        }
+        held_.push_back(fd);
+        ++accepted_;
+      }
+    });
+  }
+  ~HoldingServer() {
+    stopping_ = true;
+    thread_.join();
+    for (int fd : held_) close(fd);
+    close(listener_);
+  }
+  int port() const { return port_; }
+  int accepted() const { return accepted_; }
+
+ private:
+  std::string reply_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> accepted_{0};
+  std::vector<int> held_;
+  std::thread thread_;
+};
+
+// A listener whose accept queue is full: connects to it never complete.
+class FullBacklog {
+ public:
+  FullBacklog() {
+    listener_ = Listen(0, &port_);
+    for (int i = 0; i < 4; ++i) {
+      int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+      sockaddr_in addr{};
+      addr.sin_family = AF_INET;
+      addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      addr.sin_port = htons(static_cast<uint16_t>(port_));
+      (void)connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+      fillers_.push_back(fd);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ~FullBacklog() {
+    for (int fd : fillers_) close(fd);
+    close(listener_);
+  }
+  int port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::vector<int> fillers_;
+};
+
+// Starts a download, waits `waitMs` and, with `needStatus`, until that report
+// came (bounded), stops it and returns the milliseconds from StopDownload to
+// the Ended report; -1 when the phase was not reached or the download ended
+// by itself.
+double StopLatencyMs(const std::string& url, const std::string& target, int waitMs,
+                     int32_t needStatus) {
+  Ended ended;
+  std::atomic<int32_t> seen{0};
+  auto inner = ended.Callback();
+  tw::ProgressCallback callback = [&](int32_t tag, int32_t status, int64_t total, int64_t received,
+                                      int64_t remaining, float fraction, float speed,
+                                      int32_t elapsed, const tw::Text& path) {
+    if (status == tw::Started || status == tw::Tick) seen = status;
+    inner(tag, status, total, received, remaining, fraction, speed, elapsed, path);
+  };
+  if (tw::StartDownload(url, target, callback, 9) != 1) return -1;
+  std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+  for (int i = 0; i < 2000 && needStatus != 0 && seen.load() != needStatus; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  bool reached = needStatus == 0 || seen.load() == needStatus;
+  bool endedEarly;
+  {
+    std::lock_guard guard(ended.mutex);
+    endedEarly = ended.ended;
+  }
+  auto stopAt = Clock::now();
+  tw::StopDownload(9, true, 10000);
+  bool gotEnded = ended.Wait(std::chrono::seconds(30));
+  unlink(target.c_str());
+  if (!gotEnded || !reached || endedEarly) return -1;
+  return std::chrono::duration<double, std::milli>(ended.at - stopAt).count();
+}
+
+void StopLatencies() {
+  const std::string target = "/dev/shm/tw_download_stop.iso";
+  const int kRounds = 5;
+  std::printf("Stop latency: StopDownload to the Ended report, %d stops per phase\n\n", kRounds);
+  std::printf("| phase | median ms | max ms |\n|---|---:|---:|\n");
+  auto phase = [&](const char* name, const std::string& url, int waitMs, int32_t needStatus) {
+    std::vector<double> ms;
+    for (int i = 0; i < kRounds; ++i) ms.push_back(StopLatencyMs(url, target, waitMs, needStatus));
+    std::sort(ms.begin(), ms.end());
+    if (ms.front() < 0) {
+      std::printf("| %s | failed | failed |\n", name);
+    } else {
+      std::printf("| %s | %.1f | %.1f |\n", name, ms[ms.size() / 2], ms.back());
+    }
+  };
+  auto local = [](const char* scheme, int port) {
+    return std::string(scheme) + "://127.0.0.1:" + std::to_string(port) + "/x";
+  };
+  {
+    FullBacklog backlog;
+    phase("connect that never completes", local("http", backlog.port()), 300, 0);
+  }
+  {
+    HoldingServer silent("");
+    phase("TLS handshake (no server hello)", local("https", silent.port()), 300, 0);
+    phase("waiting for headers", local("http", silent.port()), 300, 0);
+  }
+  {
+    HoldingServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" +
+                          std::string(20000, 'x'));
+    phase("stalled body", local("http", stalled.port()), 0, tw::Started);
+  }
+  {
+    // Far more than can arrive before the first Tick, so the stop meets a
+    // transfer at full speed.
+    int port = 0;
+    pid_t server = ForkBodyServer(int64_t{64} << 30, &port);
+    phase("mid-body, full speed", local("http", port), 0, tw::Tick);
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+  }
+  std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int64_t mib = argc > 1 ? std::atoll(argv[1]) : 1024;
+  int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
+  std::string disk = argc > 3 ? argv[3] : "/tmp";
+  if (mib < 1 || repeats < 1) {
+    std::fprintf(stderr, "usage: download_bench [size-MiB] [repeats] [disk-folder]\n");
+    return 2;
+  }
+  tw::CreateDownloadRegistry();
+  Throughput(mib << 20, repeats, disk);
+  StopLatencies();
+  tw::ReleaseDownloadRegistry();
+  return 0;
+}
