@@ -28,11 +28,6 @@ bool IsRedirect(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-int PrerequestReached(void* self, char*, char*, int, int) {
-  static_cast<CurlRequest*>(self)->MarkConnected();
-  return CURL_PREREQFUNC_OK;
-}
-
 }  // namespace
 
 CurlRequest::~CurlRequest() {
@@ -70,7 +65,7 @@ bool CurlRequest::OpenConnection() {
       curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &CurlRequest::OnProgress) == CURLE_OK &&
       curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this) == CURLE_OK &&
       curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
-      curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &PrerequestReached) == CURLE_OK &&
+      curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &CurlRequest::OnPrerequest) == CURLE_OK &&
       curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this) == CURLE_OK &&
       curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs_)) == CURLE_OK;
   return ok;
@@ -241,9 +236,11 @@ bool CurlRequest::NextHop() {
   return curl_easy_setopt(easy_, CURLOPT_URL, next.c_str()) == CURLE_OK && ApplyMethod();
 }
 
-void CurlRequest::MarkConnected() {
-  connected_ = true;
-  Touch();
+int CurlRequest::OnPrerequest(void* self, char*, char*, int, int) {
+  auto* request = static_cast<CurlRequest*>(self);
+  request->connected_ = true;
+  request->Touch();
+  return CURL_PREREQFUNC_OK;
 }
 
 void CurlRequest::Touch() { lastActivityMs_ = NowMs(); }

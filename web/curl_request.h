@@ -61,12 +61,9 @@ class CurlRequest {
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded);
+  // Called once the connection stands, just before the request goes out.
+  static int OnPrerequest(void* self, char*, char*, int, int);
 
- public:
-  // Called by libcurl once the connection stands, just before the request goes out.
-  void MarkConnected();
-
- private:
   bool ApplyMethod();
   CURLcode RunOnce();
   bool NextHop();
