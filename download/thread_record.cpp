@@ -150,7 +150,7 @@ void ThreadGroup::WaitAll() {
   std::vector<ThreadHandle> threads;
   {
     std::lock_guard guard(mutex_);
-    threads.swap(threads_);
+    threads = threads_;  // a copy: a second caller must wait for them too
   }
   for (const ThreadHandle& t : threads) t->Wait(kInfinite);
 }
