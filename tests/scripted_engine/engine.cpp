@@ -19,7 +19,7 @@ constexpr int32_t kDefaultDeadlineMs = 60000;
 constexpr auto kQuitGrace = std::chrono::seconds(5);
 // How long the UI thread may stay stuck past the deadline before the process
 // is ended, so that a test never hangs on a program that stopped pumping.
-constexpr auto kStuckGrace = std::chrono::seconds(15);
+constexpr auto kStuckGrace = std::chrono::seconds(8);
 // The loop's longest sleep; record lines from other threads may not wake it.
 constexpr auto kLongestSleep = std::chrono::milliseconds(10);
 

@@ -37,7 +37,7 @@ UiText* Buffer(const std::u16string& text) {
 std::u16string Take(UiText* buffer) {
   std::u16string text;
   if (buffer != nullptr && buffer->byteLength > 2) {
-    text.assign(reinterpret_cast<const char16_t*>(buffer->units), buffer->byteLength / 2);
+    text.assign(reinterpret_cast<const char16_t*>(buffer->units), buffer->byteLength / 2 - 1);
   }
   ReleaseTextBuffer(buffer);
   return text;
