@@ -165,7 +165,16 @@ TEST_F(ScriptedEngine, ControlsAndPropertiesAreRecordedAndReadBack) {
   const std::u16string tricky = u"下载\tC:\\镜像\n完成 \U0001F600";
   SetText(label, tricky);
   EXPECT_EQ(GetText(label), tricky);
-  SetText(label, u"x");  // one unit is two bytes: read as empty
+  // A returned buffer counts its terminating zero unit in its length.
+  SetText(label, u"x");
+  UiValue read{0, nullptr};
+  ControlSendMessage(label, UI_MSG_GET, UI_PROP_TEXT, &read);
+  ASSERT_NE(read.text, nullptr);
+  ASSERT_EQ(read.text->byteLength, 4u);
+  EXPECT_EQ(read.text->units[0], u'x');
+  EXPECT_EQ(read.text->units[1], 0);
+  ReleaseTextBuffer(read.text);
+  SetText(label, u"");
   EXPECT_EQ(GetText(label), u"");
 
   UiValue value{42, nullptr};
@@ -196,6 +205,7 @@ TEST_F(ScriptedEngine, ControlsAndPropertiesAreRecordedAndReadBack) {
                          "control 3 picture 1 64 64 120 57",
                          "control 4 progress 1 256 400 256 32",
                          "text 2 下载\\tC:\\\\镜像\\n完成 😀",
+                         "text 2 x",
                          "text 2 ",
                          "value 4 42",
                          "enabled 3 0",
