@@ -7,11 +7,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui_engine_qt/frame_window.h"
+#include "ui_engine_qt/skin.h"
 
 namespace tw::engine {
 namespace {
@@ -37,19 +40,43 @@ QLabel* MessageLabel(const QString& text, QWidget* parent) {
   return label;
 }
 
-void PrepareBox(QDialog* box, const QString& title) {
-  box->setWindowTitle(title);
-  box->setWindowModality(Qt::ApplicationModal);
-  box->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-}
+// A box in the engine's skin; its close button and Esc dismiss it.
+class SkinnedBox : public QDialog {
+ public:
+  explicit SkinnedBox(const QString& title)
+      : QDialog(BoxOwner(), Qt::Dialog | Qt::FramelessWindowHint), skin_(this) {
+    setWindowTitle(title);
+    setWindowModality(Qt::ApplicationModal);
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(14, Skin::kTitleHeight + 12, 14, 12);
+    layout_->setSpacing(12);
+    layout_->setSizeConstraint(QLayout::SetFixedSize);
+    // The title bar must fit the title, whatever the contents need.
+    const int titleWidth = fontMetrics().horizontalAdvance(title) + 80;
+    setMinimumWidth(std::min(titleWidth, 480));
+  }
+
+  QVBoxLayout* Layout() const { return layout_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override { skin_.Paint(); }
+  void resizeEvent(QResizeEvent*) override { skin_.Resized(); }
+  void mousePressEvent(QMouseEvent* event) override {
+    if (!skin_.Press(event)) event->ignore();
+  }
+  void mouseMoveEvent(QMouseEvent* event) override { skin_.Move(event); }
+  void mouseReleaseEvent(QMouseEvent*) override { skin_.Release(); }
+
+ private:
+  Skin skin_;
+  QVBoxLayout* layout_;
+};
 
 }  // namespace
 
 int ShowMessageBox(const QString& title, const QString& message, const QString& captions) {
-  QDialog box(BoxOwner());
-  PrepareBox(&box, title);
-  auto* layout = new QVBoxLayout(&box);
-  layout->setSizeConstraint(QLayout::SetFixedSize);
+  SkinnedBox box(title);
+  QVBoxLayout* layout = box.Layout();
   layout->addWidget(MessageLabel(message, &box));
   auto* row = new QHBoxLayout;
   row->addStretch();
@@ -67,9 +94,8 @@ int ShowMessageBox(const QString& title, const QString& message, const QString& 
 }
 
 QString ShowInputBox(const QString& prompt, const QString& buttonCaption, bool* dismissed) {
-  QDialog box(BoxOwner());
-  PrepareBox(&box, prompt);
-  auto* layout = new QVBoxLayout(&box);
+  SkinnedBox box(prompt);
+  QVBoxLayout* layout = box.Layout();
   // The prompt is the box's title; it is repeated inside for desktops that draw no titles.
   layout->addWidget(MessageLabel(prompt, &box));
   auto* row = new QHBoxLayout;

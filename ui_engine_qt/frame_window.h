@@ -1,21 +1,16 @@
-// The program's top-level window: a fixed-size frame the engine draws itself
-// (title bar, title, close button, border), so it looks the same with or
-// without a window manager.
+// The program's top-level window: fixed size, wearing the engine's skin.
 #pragma once
 
-#include <QAbstractButton>
 #include <QPixmap>
-#include <QPoint>
 #include <QWidget>
 
 #include "ui_engine_qt/control.h"
+#include "ui_engine_qt/skin.h"
 
 namespace tw::engine {
 
 class FrameWindow : public QWidget, public Control {
  public:
-  static constexpr int kTitleHeight = 30;
-
   FrameWindow(QWidget* owner, UiEventCallback callback, void* context);
 
   QObject* Object() override { return this; }
@@ -27,19 +22,17 @@ class FrameWindow : public QWidget, public Control {
   void ShowFrame();
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
+  void paintEvent(QPaintEvent*) override { skin_.Paint(background_); }
+  void resizeEvent(QResizeEvent*) override { skin_.Resized(); }
   void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override { skin_.Move(event); }
+  void mouseReleaseEvent(QMouseEvent*) override { skin_.Release(); }
 
  private:
-  QAbstractButton* closeButton_;
+  Skin skin_;
   QPixmap background_;
   bool created_ = false;
-  bool dragging_ = false;
-  QPoint dragOffset_;
 };
 
 }  // namespace tw::engine

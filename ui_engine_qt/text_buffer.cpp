@@ -7,11 +7,10 @@ namespace tw::engine {
 
 UiText* NewTextBuffer(const uint16_t* units, int32_t unitCount) {
   const size_t count = units != nullptr && unitCount > 0 ? static_cast<size_t>(unitCount) : 0;
-  // One spare unit keeps a terminator after the text for callers that look for one.
   auto* buffer = static_cast<UiText*>(std::malloc(sizeof(UiText) + (count + 1) * sizeof(uint16_t)));
   if (buffer == nullptr) return nullptr;
   buffer->reserved = 0;
-  buffer->byteLength = static_cast<uint32_t>(count * sizeof(uint16_t));
+  buffer->byteLength = static_cast<uint32_t>((count + 1) * sizeof(uint16_t));
   if (count > 0) std::memcpy(buffer->units, units, count * sizeof(uint16_t));
   buffer->units[count] = 0;
   return buffer;
@@ -22,16 +21,26 @@ UiText* NewTextBuffer(const QString& text) {
                        static_cast<int32_t>(text.size()));
 }
 
+namespace {
+
+// Code units of the text, without the terminating zero the length counts.
+qsizetype UnitCount(const UiText* text) {
+  if (text == nullptr || text->byteLength <= 2) return 0;
+  qsizetype units = static_cast<qsizetype>(text->byteLength / 2);
+  if (text->units[units - 1] == 0) --units;
+  return units;
+}
+
+}  // namespace
+
 QString ReadText(const UiText* text) {
-  if (text == nullptr || text->byteLength <= 2) return {};
-  return QString::fromUtf16(reinterpret_cast<const char16_t*>(text->units),
-                            static_cast<qsizetype>(text->byteLength / 2));
+  return QString::fromUtf16(
+      reinterpret_cast<const char16_t*>(text != nullptr ? text->units : nullptr), UnitCount(text));
 }
 
 QByteArray ReadBytes(const UiText* text) {
-  if (text == nullptr || text->byteLength <= 2) return {};
-  return QByteArray(reinterpret_cast<const char*>(text->units),
-                    static_cast<qsizetype>(text->byteLength));
+  if (UnitCount(text) == 0) return {};
+  return QByteArray(reinterpret_cast<const char*>(text->units), UnitCount(text) * 2);
 }
 
 }  // namespace tw::engine

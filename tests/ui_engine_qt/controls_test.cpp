@@ -154,17 +154,36 @@ TEST_F(ControlsTest, ProgressBarKeepsItsValueWithinTheRange) {
   EXPECT_EQ(GetNumber(bar, UI_PROP_VALUE), 150);
 }
 
-TEST_F(ControlsTest, TextsOfTwoBytesOrLessReadAsEmpty) {
+TEST_F(ControlsTest, TextBuffersCountTheirTerminatorAndTwoBytesReadAsEmpty) {
   const UiControl window = MakeWindow();
   const UiControl label = CreateControl_Label(window, 8, 400, 192, 26, nullptr, nullptr);
+  auto readBack = [&] {
+    UiValue value{0, nullptr};
+    ControlSendMessage(label, UI_MSG_GET, UI_PROP_TEXT, &value);
+    return value.text;
+  };
   SetText(label, FromGbk(Texts().initialStatus));
   EXPECT_EQ(GetText(label), FromGbk(Texts().initialStatus));
+
   SetText(label, QStringLiteral("x"));
-  UiValue value{0, nullptr};
-  ControlSendMessage(label, UI_MSG_GET, UI_PROP_TEXT, &value);
-  ASSERT_NE(value.text, nullptr);
-  EXPECT_EQ(value.text->byteLength, 0u);
-  ReleaseTextBuffer(value.text);
+  UiText* one = readBack();
+  ASSERT_NE(one, nullptr);
+  EXPECT_EQ(one->byteLength, 4u);
+  EXPECT_EQ(one->units[0], u'x');
+  EXPECT_EQ(one->units[1], 0);
+  ReleaseTextBuffer(one);
+
+  // Two bytes hold no more than the terminator, whatever they contain.
+  UiText* shortBuffer = MakeTextBuffer(nullptr, 0);
+  shortBuffer->units[0] = u'y';
+  UiValue value{0, shortBuffer};
+  ControlSendMessage(label, UI_MSG_SET, UI_PROP_TEXT, &value);
+  ReleaseTextBuffer(shortBuffer);
+  UiText* empty = readBack();
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty->byteLength, 2u);
+  EXPECT_EQ(empty->units[0], 0);
+  ReleaseTextBuffer(empty);
 }
 
 TEST_F(ControlsTest, DestroyedControlsAndTheirChildrenAreGone) {

@@ -19,7 +19,7 @@ QString Take(UiText* text) {
   QString result;
   if (text != nullptr && text->byteLength > 2) {
     result = QString::fromUtf16(reinterpret_cast<const char16_t*>(text->units),
-                                static_cast<qsizetype>(text->byteLength / 2));
+                                static_cast<qsizetype>(text->byteLength / 2 - 1));
   }
   ReleaseTextBuffer(text);
   return result;
