@@ -1,10 +1,16 @@
 #include "ui_engine_qt/message_loop.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QEventLoop>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "ui_engine_qt/dialogs.h"
@@ -26,17 +32,44 @@ bool HasEnv(const char* name) {
   return value != nullptr && value[0] != '\0';
 }
 
+bool CanConnect(const std::string& path, bool abstract) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const size_t offset = abstract ? 1 : 0;  // abstract names start with a zero byte
+  if (path.size() + offset >= sizeof(address.sun_path)) return false;
+  std::memcpy(address.sun_path + offset, path.data(), path.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const auto length =
+      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size());
+  const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
+  ::close(fd);
+  return connected;
+}
+
+// A local X display (":N" or "unix:N") must answer on its socket, in the file
+// system or in the abstract namespace; remote displays are left for Qt to try.
+bool XDisplayReachable() {
+  if (!HasEnv("DISPLAY")) return false;
+  std::string_view display(std::getenv("DISPLAY"));
+  if (display.starts_with("unix:")) display.remove_prefix(4);
+  if (!display.starts_with(":")) return true;
+  display.remove_prefix(1);
+  const std::string socket = "/tmp/.X11-unix/X" + std::string(display.substr(0, display.find('.')));
+  return CanConnect(socket, false) || CanConnect(socket, true);
+}
+
 // Qt aborts the process when its platform cannot start, so the usual
 // platforms are only tried when their display is named.
 bool PlatformAvailable() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   if (platform != nullptr && platform[0] != '\0') {
     const std::string_view name(platform);
-    if (name.starts_with("xcb")) return HasEnv("DISPLAY");
+    if (name.starts_with("xcb")) return XDisplayReachable();
     if (name.starts_with("wayland")) return HasEnv("WAYLAND_DISPLAY");
     return true;
   }
-  return HasEnv("DISPLAY") || HasEnv("WAYLAND_DISPLAY");
+  return XDisplayReachable() || HasEnv("WAYLAND_DISPLAY");
 }
 
 }  // namespace
