@@ -12,8 +12,9 @@
  * once with empty results instead of waiting for a loop that no longer runs.
  *
  * Texts: a UiText buffer holds a 32-bit byte length in its second field and
- * UTF-16 text after it (no terminator counted). A byte length of 2 or less is
- * read as empty. Buffers made by MakeTextBuffer are passed in and stay the
+ * UTF-16 text after it, ended by a zero unit that the byte length counts: the
+ * empty text has length 2, a one-character text 4. A byte length of 2 or less
+ * is read as empty. Buffers made by MakeTextBuffer are passed in and stay the
  * caller's (release them with ReleaseTextBuffer); buffers returned by the
  * engine become the caller's and are released the same way. */
 #ifndef TARNWICK_UI_ENGINE_ABI_H
@@ -28,7 +29,7 @@ extern "C" {
 typedef struct UiText {
   uint32_t reserved;
   uint32_t byteLength;
-  uint16_t units[]; /* byteLength / 2 code units */
+  uint16_t units[]; /* byteLength / 2 code units, the last one zero */
 } UiText;
 
 typedef intptr_t UiControl; /* 0 is no control */

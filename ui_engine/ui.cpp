@@ -54,8 +54,10 @@ Text TakeText(UiText* buffer) {
   if (buffer == nullptr) return {};
   Text text;
   if (buffer->byteLength > 2) {
-    text = Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(buffer->units),
-                                          buffer->byteLength / 2));
+    std::size_t units = buffer->byteLength / 2;
+    if (buffer->units[units - 1] == 0) --units;  // the terminator the length counts
+    text = Utf16ToGbk(
+        std::u16string_view(reinterpret_cast<const char16_t*>(buffer->units), units));
   }
   gEngine.ReleaseTextBuffer(buffer);
   return text;
