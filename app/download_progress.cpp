@@ -1,6 +1,7 @@
 #include "app/download_progress.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <mutex>
 
@@ -16,12 +17,14 @@ namespace {
 
 // What the window knows of the download in progress. Reports arrive on several
 // engine threads at once; the lock keeps their effects on the window in order.
+// The UI thread never takes it: a reporter holding it waits for the UI thread
+// to run its engine calls.
 struct DownloadView {
   std::mutex lock;
   int64_t previousBytesDone = 0;
-  bool failed = false;     // a Failed report arrived
-  bool cancelled = false;  // the user stopped it
-  bool ended = false;      // the final report has been handled
+  bool failed = false;                 // a Failed report arrived
+  std::atomic<bool> cancelled{false};  // the user stopped it
+  std::atomic<bool> ended{false};      // the final report has been handled
 };
 
 DownloadView& View() {
@@ -97,13 +100,12 @@ void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int
   view.ended = true;
   const bool complete = std::fabs(static_cast<double>(fraction) - 1) <= 1e-7;
   const bool failed = view.failed;
-  const bool cancelled = view.cancelled;
   lock.unlock();
   // The reporting thread waits while a box is open.
   if (complete && !failed) {
     const SystemTexts& t = Texts();
     ui::MessageBox(t.downloadDone, t.downloadDone, t.confirm);
-  } else if (cancelled) {
+  } else if (view.cancelled) {
     return;  // CancelDownload has already returned the window to idle
   } else if (failed) {
     ShowFailure();
@@ -113,17 +115,13 @@ void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int
 
 void CancelDownload() {
   DownloadView& view = View();
-  {
-    // Marked before the stop request, so the final report it causes finds it.
-    std::lock_guard<std::mutex> lock(view.lock);
-    if (view.ended) return;
-    view.cancelled = true;
-  }
+  if (view.ended) return;
+  // Marked before the stop request, so the final report it causes finds it.
+  view.cancelled = true;
   if (StopDownload(kDownloadId, false) == 1) {
     LeaveBusyState();
     return;
   }
-  std::lock_guard<std::mutex> lock(view.lock);
   view.cancelled = false;
 }
 
