@@ -4,21 +4,60 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <string>
+#include <utility>
 
 namespace tw {
 
 namespace {
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Opening a converter loads conversion modules through the dynamic loader,
+// which is slow and not meant to race with other threads doing the same; each
+// thread therefore keeps the converters it has opened.
+class ConverterCache {
+ public:
+  ~ConverterCache() {
+    for (auto& [names, cd] : open_) {
+      if (cd != kNoConverter) iconv_close(cd);
+    }
+  }
+
+  iconv_t Get(const char* to, const char* from) {
+    auto key = std::make_pair(std::string(to), std::string(from));
+    if (auto it = open_.find(key); it != open_.end()) return it->second;
+    const iconv_t cd = iconv_open(to, from);
+    // Charset names can come from web pages: keep the cache small.
+    if (open_.size() < kLimit) open_.emplace(std::move(key), cd);
+    else spare_.Replace(cd);
+    return cd;
+  }
+
+ private:
+  static constexpr std::size_t kLimit = 32;
+  // Holds the one uncached converter in use beyond the limit.
+  struct Spare {
+    iconv_t cd = kNoConverter;
+    void Replace(iconv_t next) {
+      if (cd != kNoConverter) iconv_close(cd);
+      cd = next;
+    }
+    ~Spare() { Replace(kNoConverter); }
+  } spare_;
+  std::map<std::pair<std::string, std::string>, iconv_t> open_;
+};
+
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(cd_);
+  Converter(const char* to, const char* from) {
+    thread_local ConverterCache cache;
+    cd_ = cache.Get(to, from);
+    if (ok()) iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // initial state
   }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
 
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  bool ok() const { return cd_ != kNoConverter; }
 
   // Converts all of `in`. An input sequence that cannot be read or written is
   // skipped by `skip` bytes and `substitute` is written in its place.
