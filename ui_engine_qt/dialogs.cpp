@@ -52,8 +52,8 @@ class SkinnedBox : public QDialog {
     layout_->setSpacing(12);
     layout_->setSizeConstraint(QLayout::SetFixedSize);
     // The title bar must fit the title, whatever the contents need.
-    const int titleWidth = fontMetrics().horizontalAdvance(title) + 80;
-    setMinimumWidth(std::min(titleWidth, 480));
+    const int titleWidth = fontMetrics().horizontalAdvance(title) + 80 - 28;
+    layout_->addStrut(std::min(titleWidth, 452));
   }
 
   QVBoxLayout* Layout() const { return layout_; }
