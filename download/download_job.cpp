@@ -120,7 +120,9 @@ bool DownloadJob::TakeChunk(const char* data, size_t size) {
 }
 
 void DownloadJob::StopReports() {
-  reporter_.Stop();
+  // Without limit: in spawn mode the loop never blocks, and once it has ended
+  // no Tick can start after the waits below.
+  reporter_.Stop(kInfinite);
   reporter_.WaitSpawnedThreads();
   reportThreads_.WaitAll();
 }

@@ -171,6 +171,10 @@ HttpGetResult Transfer::Run(const Text& url) {
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  // Otherwise removing a handle in the middle of a name lookup waits for the
+  // lookup to finish, however long the resolver takes; this way the lookup
+  // thread is left to end by itself and a stop is not held up.
+  curl_easy_setopt(h, CURLOPT_QUICK_EXIT, 1L);
   curl_easy_setopt(h, CURLOPT_USERAGENT, kDownloadUserAgent);
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));

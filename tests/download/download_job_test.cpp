@@ -1,7 +1,9 @@
 // Downloads through DownloadJob against loopback servers: what lands in the
 // file, what is reported and in which order, and how every way of failing or
 // stopping ends.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -15,6 +17,31 @@
 #include "tests/download/loopback_servers.h"
 #include "text/convert.h"
 #include "text/texts.h"
+
+// A name lookup that hangs until released: the host "slow-lookup.test" stands
+// for a resolver that takes many seconds. Defined here, it takes the place of
+// the C library's for libcurl's lookup thread; every other name goes through.
+namespace {
+std::mutex lookupMutex;
+std::condition_variable lookupChanged;
+bool lookupReleased = false;
+int lookupsRunning = 0;
+}  // namespace
+
+extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints,
+                           addrinfo** result) {
+  using Real = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
+  static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "getaddrinfo"));
+  if (node == nullptr || std::string_view(node) != "slow-lookup.test") {
+    return real(node, service, hints, result);
+  }
+  std::unique_lock lock(lookupMutex);
+  ++lookupsRunning;
+  lookupChanged.wait_for(lock, std::chrono::seconds(30), [] { return lookupReleased; });
+  --lookupsRunning;
+  lookupChanged.notify_all();
+  return EAI_NONAME;
+}
 
 namespace tw {
 namespace {
@@ -323,6 +350,21 @@ TEST_F(DownloadStopTest, ConnectThatNeverCompletes) {
   StartAndStop(listener.Url("/x"), [&](ReportLog&) {
     return std::chrono::steady_clock::now() - start > 200ms;
   });
+}
+
+TEST_F(DownloadStopTest, NameLookupThatNeverAnswers) {
+  StartAndStop("http://slow-lookup.test/x", [](ReportLog&) {
+    std::lock_guard lock(lookupMutex);
+    return lookupsRunning == 1;
+  });
+  // The lookup thread was left behind; let it finish before the process may
+  // end, so nothing of it is still held then.
+  std::unique_lock lock(lookupMutex);
+  lookupReleased = true;
+  lookupChanged.notify_all();
+  EXPECT_TRUE(lookupChanged.wait_for(lock, 10s, [] { return lookupsRunning == 0; }));
+  lock.unlock();
+  std::this_thread::sleep_for(50ms);
 }
 
 TEST_F(DownloadStopTest, MidBody) {
