@@ -68,7 +68,8 @@ Text DownloadTargetPath(const Text& folder, const Text& fileName) {
 
 void BeginDownload() {
   AppState& app = App();
-  const Text path = DownloadTargetPath(ui::GetText(app.window.saveFolderLabel), app.selectedFileName);
+  const Text path =
+      DownloadTargetPath(ui::GetText(app.window.saveFolderLabel), app.selectedFileName);
   {
     DownloadView& view = View();
     std::lock_guard<std::mutex> lock(view.lock);
@@ -81,8 +82,8 @@ void BeginDownload() {
   LeaveBusyState();
 }
 
-void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int64_t, float fraction,
-                        float, int32_t, const Text&) {
+void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int64_t,
+                        float fraction, float, int32_t, const Text&) {
   DownloadView& view = View();
   std::unique_lock<std::mutex> lock(view.lock);
   // A report that comes after the final one (a late periodic report, or the

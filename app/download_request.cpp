@@ -55,14 +55,14 @@ void ChooseSaveFolder() {
   ui::SetText(App().window.saveFolderLabel, folder);
 }
 
-Text BrowseForFolder(std::optional<Text> title, bool includeFiles, std::optional<Text> initialFolder,
-                     bool editBox) {
+Text BrowseForFolder(std::optional<Text> title, bool includeFiles,
+                     std::optional<Text> initialFolder, bool editBox) {
   // The folder browser offers folders only; includeFiles is accepted for callers
   // that ask for files too and has no effect on it.
   (void)includeFiles;
   App().browseInitialFolder = initialFolder.value_or(Text{});
-  const Text chosen = ui::BrowseForFolder(title.value_or(Texts().chooseFolder),
-                                          App().browseInitialFolder, editBox);
+  const Text chosen =
+      ui::BrowseForFolder(title.value_or(Texts().chooseFolder), App().browseInitialFolder, editBox);
   return Trim(chosen);
 }
 

@@ -40,13 +40,13 @@ FaceButton CreateFaceButton(UiControl parent, ui::Geometry face, ui::Geometry ca
   FaceButton button;
   button.face = ui::CreateControl(ControlKind::PictureBox, parent, face);
   const UiControl faceControl = button.face;
-  button.caption = ui::CreateControl(
-      ControlKind::Label, button.face, caption,
-      [faceControl, onClick](int32_t code, int32_t a, int32_t, int32_t, int32_t) {
-        if (code == UI_EVENT_CLICK) onClick();
-        if (code == UI_EVENT_HOVER) HoverSlide(faceControl, a);
-        return 0;
-      });
+  button.caption =
+      ui::CreateControl(ControlKind::Label, button.face, caption,
+                        [faceControl, onClick](int32_t code, int32_t a, int32_t, int32_t, int32_t) {
+                          if (code == UI_EVENT_CLICK) onClick();
+                          if (code == UI_EVENT_HOVER) HoverSlide(faceControl, a);
+                          return 0;
+                        });
   ui::SetText(button.caption, text);
   return button;
 }
@@ -68,10 +68,9 @@ void OnCatalogTimer() {
 void CreateMainWindow() {
   const SystemTexts& t = Texts();
   MainWindow& w = App().window;
-  w.frame = ui::CreateControl(ControlKind::Window, 0, {50, 50, 522, 442},
-                              [](int32_t code, int32_t, int32_t, int32_t, int32_t) {
-                                return OnFrameEvent(code);
-                              });
+  w.frame = ui::CreateControl(
+      ControlKind::Window, 0, {50, 50, 522, 442},
+      [](int32_t code, int32_t, int32_t, int32_t, int32_t) { return OnFrameEvent(code); });
   ui::SetText(w.frame, t.windowTitle);
 
   w.mainToolbar = ui::CreateControl(ControlKind::Toolbar, w.frame, {1, 32, 517, 28},
@@ -82,12 +81,12 @@ void CreateMainWindow() {
   ui::AddToolbarButton(w.mainToolbar, t.about);
   ui::AddToolbarButton(w.mainToolbar, t.help);
 
-  w.downloadButton = CreateFaceButton(w.frame, {64, 64, 120, 57}, {1, 2, 117, 54},
-                                      t.downloadButton, &RequestDownload);
-  w.cancelButton = CreateFaceButton(w.frame, {200, 64, 112, 56}, {1, 2, 110, 53},
-                                    t.cancelButton, &CancelDownload);
-  w.folderButton = CreateFaceButton(w.frame, {328, 64, 120, 56}, {1, 2, 118, 53},
-                                    t.folderButton, &ChooseSaveFolder);
+  w.downloadButton = CreateFaceButton(w.frame, {64, 64, 120, 57}, {1, 2, 117, 54}, t.downloadButton,
+                                      &RequestDownload);
+  w.cancelButton = CreateFaceButton(w.frame, {200, 64, 112, 56}, {1, 2, 110, 53}, t.cancelButton,
+                                    &CancelDownload);
+  w.folderButton = CreateFaceButton(w.frame, {328, 64, 120, 56}, {1, 2, 118, 53}, t.folderButton,
+                                    &ChooseSaveFolder);
 
   w.saveFolderLabel = ui::CreateControl(ControlKind::Label, w.frame, {16, 128, 496, 24});
   w.catalogList = ui::CreateControl(ControlKind::ListView, w.frame, {16, 152, 496, 240});

@@ -30,8 +30,10 @@ class ConverterCache {
     if (auto it = open_.find(key); it != open_.end()) return it->second;
     const iconv_t cd = iconv_open(to, from);
     // Charset names can come from web pages: keep the cache small.
-    if (open_.size() < kLimit) open_.emplace(std::move(key), cd);
-    else spare_.Replace(cd);
+    if (open_.size() < kLimit)
+      open_.emplace(std::move(key), cd);
+    else
+      spare_.Replace(cd);
     return cd;
   }
 
@@ -79,7 +81,8 @@ class Converter {
         const std::size_t n = std::min(skip, inLeft);
         inPtr += n;
         inLeft -= n;
-        if (out.size() - written < substitute.size()) out.resize(out.size() * 2 + substitute.size());
+        if (out.size() - written < substitute.size())
+          out.resize(out.size() * 2 + substitute.size());
         std::memcpy(out.data() + written, substitute.data(), substitute.size());
         written += substitute.size();
       } else {

@@ -13,11 +13,13 @@ SystemTexts Build() {
   t.about = g("关于");
   t.help = g("帮助");
   t.aboutNotice = g("Tarnwick 系统镜像下载工具，免费使用。");
+  // clang-format off
   t.helpMessage = g(
       "本工具使用天翼云直链获取系统镜像文件，然后下载，用的是MSDN我告诉你的系统镜像。下载帮助：例如：输入，"
       "win10 2004 64  点击确认就可以下载了，你得先保存下载位置，能保存到桌面就桌面，建议保存到桌面，因为这样"
       "好安装，好找。或者你在桌面上新建文件夹也可以，没有什么BUG就不修复更新了，因为没有检测更新功能，有问题请"
       "加QQ或发邮箱，本工具永久免费，谢谢使用。");
+  // clang-format on
   t.ok = g("确定");
   t.confirm = g("确认");
   t.confirmOrCancel = g("确认&&取消");

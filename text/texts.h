@@ -8,44 +8,44 @@ namespace tw {
 
 struct SystemTexts {
   // Main window.
-  Text windowTitle;        // Tarnwick
-  Text about;              // 关于
-  Text help;               // 帮助
-  Text aboutNotice;        // one line shown in the About box
-  Text helpMessage;        // the Help box's message
-  Text ok;                 // 确定
-  Text confirm;            // 确认
-  Text confirmOrCancel;    // 确认&&取消
-  Text downloadButton;     // 选定下载
-  Text cancelButton;       // 取消下载
-  Text folderButton;       // 选择保存位置
-  Text progressCaption;    // 进度：
-  Text initialStatus;      // 0B/s    00:00:00    -
+  Text windowTitle;      // Tarnwick
+  Text about;            // 关于
+  Text help;             // 帮助
+  Text aboutNotice;      // one line shown in the About box
+  Text helpMessage;      // the Help box's message
+  Text ok;               // 确定
+  Text confirm;          // 确认
+  Text confirmOrCancel;  // 确认&&取消
+  Text downloadButton;   // 选定下载
+  Text cancelButton;     // 取消下载
+  Text folderButton;     // 选择保存位置
+  Text progressCaption;  // 进度：
+  Text initialStatus;    // 0B/s    00:00:00    -
 
   // Catalog.
-  Text columnImage;        // 系统镜像
-  Text columnSize;         // 大小
-  Text columnLink;         // 链接
+  Text columnImage;  // 系统镜像
+  Text columnSize;   // 大小
+  Text columnLink;   // 链接
   Text catalogNames[4];
   Text catalogSizes[4];
   Text defaultFolderName;  // 下载的系统镜像
 
   // Download request and progress.
-  Text askFileName;        // 请输入文件名：
-  Text noFileName;         // 你还没输入文件名，无法继续
-  Text checkFileName;      // 请您核对文件名：
-  Text chooseFolder;       // 请选择一个文件夹
-  Text downloadFailed;     // 下载失败
-  Text downloadDone;       // 下载完成
+  Text askFileName;     // 请输入文件名：
+  Text noFileName;      // 你还没输入文件名，无法继续
+  Text checkFileName;   // 请您核对文件名：
+  Text chooseFolder;    // 请选择一个文件夹
+  Text downloadFailed;  // 下载失败
+  Text downloadDone;    // 下载完成
 
   // Web access messages.
-  Text error700, error701, error702, error703, error704, error705, error707, error708,
-      error709, error710, error711, error712, error713;
+  Text error700, error701, error702, error703, error704, error705, error707, error708, error709,
+      error710, error711, error712, error713;
   Text securityFlagsFailed;  // 忽略错误/证书错误  失败！
 
   // Script services.
-  Text quoteMarker;        // #引号, stands for a double quote in patterns
-  Text nodeSeparator;      // [2020年7月20日20时0分0秒]
+  Text quoteMarker;    // #引号, stands for a double quote in patterns
+  Text nodeSeparator;  // [2020年7月20日20时0分0秒]
 };
 
 const SystemTexts& Texts();

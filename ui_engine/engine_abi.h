@@ -37,33 +37,30 @@ typedef intptr_t UiControl; /* 0 is no control */
 /* Events reach the program through this callback: (context, code, four
  * integers) -> integer. Codes of 700 and above are engine notifications the
  * program answers with 0. */
-typedef int32_t (*UiEventCallback)(void* context, int32_t code, int32_t a, int32_t b,
-                                   int32_t c, int32_t d);
+typedef int32_t (*UiEventCallback)(void* context, int32_t code, int32_t a, int32_t b, int32_t c,
+                                   int32_t d);
 
 enum UiEventCode {
-  UI_EVENT_CREATED = 1,       /* the window has been created */
-  UI_EVENT_CLICK = 2,         /* a label or picture box was clicked */
-  UI_EVENT_HOVER = 3,         /* a = 1 pointer entered, 0 pointer left */
-  UI_EVENT_TOOLBAR = 4,       /* a = 0-based index of the clicked button */
-  UI_EVENT_TIMER = 5,         /* a timer ticked */
-  UI_EVENT_CLOSED = 6,        /* the window was closed by the user */
-  UI_EVENT_SELECT = 7,        /* a = the list's newly selected row */
-  UI_EVENT_NOTIFY_BASE = 700  /* engine notifications, answered with 0 */
+  UI_EVENT_CREATED = 1,      /* the window has been created */
+  UI_EVENT_CLICK = 2,        /* a label or picture box was clicked */
+  UI_EVENT_HOVER = 3,        /* a = 1 pointer entered, 0 pointer left */
+  UI_EVENT_TOOLBAR = 4,      /* a = 0-based index of the clicked button */
+  UI_EVENT_TIMER = 5,        /* a timer ticked */
+  UI_EVENT_CLOSED = 6,       /* the window was closed by the user */
+  UI_EVENT_SELECT = 7,       /* a = the list's newly selected row */
+  UI_EVENT_NOTIFY_BASE = 700 /* engine notifications, answered with 0 */
 };
 
 /* ControlSendMessage messages and property indices. */
-enum {
-  UI_MSG_SET = 10241,
-  UI_MSG_GET = 10242
-};
+enum { UI_MSG_SET = 10241, UI_MSG_GET = 10242 };
 enum UiProperty {
-  UI_PROP_TEXT = 1,          /* text: window title, label text, ... */
-  UI_PROP_VALUE = 2,         /* number: progress bar position */
-  UI_PROP_RANGE_MAX = 3,     /* number: progress bar maximum (minimum is 0) */
-  UI_PROP_SELECTED_ROW = 4,  /* number: list's selected row, -1 for none */
-  UI_PROP_CLIENT_WIDTH = 5,  /* number, read only: width of the client area */
-  UI_PROP_ROW_COUNT = 6,     /* number, read only: list's row count */
-  UI_PROP_BACKGROUND = 7     /* data: a background image; an empty text clears it */
+  UI_PROP_TEXT = 1,         /* text: window title, label text, ... */
+  UI_PROP_VALUE = 2,        /* number: progress bar position */
+  UI_PROP_RANGE_MAX = 3,    /* number: progress bar maximum (minimum is 0) */
+  UI_PROP_SELECTED_ROW = 4, /* number: list's selected row, -1 for none */
+  UI_PROP_CLIENT_WIDTH = 5, /* number, read only: width of the client area */
+  UI_PROP_ROW_COUNT = 6,    /* number, read only: list's row count */
+  UI_PROP_BACKGROUND = 7    /* data: a background image; an empty text clears it */
 };
 
 /* A property value. For UI_MSG_SET, `number` or `text` carries the value
@@ -83,7 +80,7 @@ void ReleaseTextBuffer(UiText* text);
 int32_t EngineStartup(void* libraryHandle);
 int32_t EngineRunMessageLoop(void); /* returns the code given to EngineQuitMessageLoop */
 void EngineQuitMessageLoop(int32_t code);
-void EngineProcessMessages(void);  /* UI thread only: run what is queued, then return */
+void EngineProcessMessages(void); /* UI thread only: run what is queued, then return */
 
 /* Timers: tick through the callback with UI_EVENT_TIMER on the UI thread.
  * An interval of 0 stops the timer. */
@@ -121,8 +118,7 @@ int32_t ControlGetHoverLevel(UiControl control);
 int32_t InsertButton_Toolbar(UiControl toolbar, int32_t position, const UiText* caption);
 
 /* List view. position -1 appends. */
-int32_t InsertColumn_ListView(UiControl list, int32_t position, const UiText* title,
-                              int32_t width);
+int32_t InsertColumn_ListView(UiControl list, int32_t position, const UiText* title, int32_t width);
 int32_t GetColumnWidth_ListView(UiControl list, int32_t column);
 int32_t InsertItem_ListView(UiControl list, int32_t position); /* returns the new row */
 void SetItemTitle_ListView(UiControl list, int32_t row, int32_t column, const UiText* text);
@@ -138,8 +134,7 @@ UiText* EngineInputBox(const UiText* prompt, const UiText* buttonCaption, int32_
 /* The desktop's standard message box with one OK button. */
 void SystemMessageBox(const UiText* title, const UiText* message);
 /* Returns the chosen folder, or an empty buffer when cancelled. */
-UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder,
-                              int32_t editBox);
+UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox);
 /* The user's documents folder (XDG), or an empty buffer when there is none. */
 UiText* EngineDocumentsFolder(void);
 

@@ -70,7 +70,8 @@ void* OpenEngine(const EngineSearch& search, const std::function<void*(const std
   if (tried != nullptr && !search.locationFiles.empty() &&
       tried->back().find("(named in ") == std::string::npos) {
     std::string files;
-    for (const std::string& file : search.locationFiles) files += (files.empty() ? "" : ", ") + file;
+    for (const std::string& file : search.locationFiles)
+      files += (files.empty() ? "" : ", ") + file;
     tried->push_back("location file " + files + " (none could be opened)");
   }
   return nullptr;
@@ -86,9 +87,9 @@ LoadResult LoadEngine(const EngineSearch& search, EngineExports* exports) {
                        " was not found; places tried:" + JoinTried(tried) +
                        "\n(put its path in /etc/UiEngine.ini to use another place)"};
   }
-#define TW_ENGINE_BIND(name)                                                     \
-  exports->name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));    \
-  if (exports->name == nullptr) {                                                \
+#define TW_ENGINE_BIND(name)                                                      \
+  exports->name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));     \
+  if (exports->name == nullptr) {                                                 \
     return {false, std::string("the UI engine library lacks the export " #name)}; \
   }
   TW_ENGINE_EXPORTS(TW_ENGINE_BIND)

@@ -56,8 +56,7 @@ Text TakeText(UiText* buffer) {
   if (buffer->byteLength > 2) {
     std::size_t units = buffer->byteLength / 2;
     if (buffer->units[units - 1] == 0) --units;  // the terminator the length counts
-    text = Utf16ToGbk(
-        std::u16string_view(reinterpret_cast<const char16_t*>(buffer->units), units));
+    text = Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(buffer->units), units));
   }
   gEngine.ReleaseTextBuffer(buffer);
   return text;
@@ -81,12 +80,24 @@ UiControl CreateControl(ControlKind kind, UiControl parent, Geometry g, EventHan
   void* context = KeepHandler(std::move(handler));
   decltype(gEngine.CreateControl_Label) create = nullptr;
   switch (kind) {
-    case ControlKind::Window: create = gEngine.CreateControl_Window; break;
-    case ControlKind::Label: create = gEngine.CreateControl_Label; break;
-    case ControlKind::PictureBox: create = gEngine.CreateControl_PictureBox; break;
-    case ControlKind::ProgressBar: create = gEngine.CreateControl_ProgressBar; break;
-    case ControlKind::Toolbar: create = gEngine.CreateControl_Toolbar; break;
-    case ControlKind::ListView: create = gEngine.CreateControl_ListView; break;
+    case ControlKind::Window:
+      create = gEngine.CreateControl_Window;
+      break;
+    case ControlKind::Label:
+      create = gEngine.CreateControl_Label;
+      break;
+    case ControlKind::PictureBox:
+      create = gEngine.CreateControl_PictureBox;
+      break;
+    case ControlKind::ProgressBar:
+      create = gEngine.CreateControl_ProgressBar;
+      break;
+    case ControlKind::Toolbar:
+      create = gEngine.CreateControl_Toolbar;
+      break;
+    case ControlKind::ListView:
+      create = gEngine.CreateControl_ListView;
+      break;
   }
   return create(parent, g.left, g.top, g.width, g.height, &Dispatch, context);
 }

@@ -11,7 +11,8 @@
 namespace tw::ui {
 
 // Handles one control's events: (code, a, b, c, d) -> result.
-using EventHandler = std::function<int32_t(int32_t code, int32_t a, int32_t b, int32_t c, int32_t d)>;
+using EventHandler =
+    std::function<int32_t(int32_t code, int32_t a, int32_t b, int32_t c, int32_t d)>;
 
 // Loads and starts the engine; on failure prints one message to stderr and
 // returns false. On success the calling thread becomes the UI thread and

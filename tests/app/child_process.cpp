@@ -52,7 +52,8 @@ ChildProcess::ChildProcess(const std::string& program, Options options) {
 
   pid_ = fork();
   if (pid_ == 0) {
-    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) _exit(126);
+    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0)
+      _exit(126);
     if (options.captureStdout) dup2(out[1], STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
     execve(program.c_str(), argv.data(), envp.data());

@@ -50,7 +50,8 @@ std::string ReadFile(const fs::path& path) {
 ::testing::AssertionResult HoldsServedBytes(const fs::path& path, std::size_t size) {
   const std::string bytes = ReadFile(path);
   if (bytes.size() != size) {
-    return ::testing::AssertionFailure() << path << " holds " << bytes.size() << " bytes, not " << size;
+    return ::testing::AssertionFailure()
+           << path << " holds " << bytes.size() << " bytes, not " << size;
   }
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (static_cast<uint8_t>(bytes[i]) != StandinByte(i)) {
@@ -66,8 +67,9 @@ TEST(DownloadRoad, CompleteDownloadArrivesWithItsBytesAndSaysSo) {
   ASSERT_NE(standin.port(), 0);
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(session.Run(kStart + Download("a/b:c") + "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
-            0)
+  ASSERT_EQ(
+      session.Run(kStart + Download("a/b:c") + "wait ^msgbox.下载完成 40000\nsleep 300\nclose\n"),
+      0)
       << session.StandardError();
   const Record r = session.record();
 
@@ -75,8 +77,8 @@ TEST(DownloadRoad, CompleteDownloadArrivesWithItsBytesAndSaysSo) {
   EXPECT_EQ(r.Starting("inputbox ").at(0), "inputbox 请输入文件名：\t确认\t-> a/b:c\t0");
   const auto confirm = BoxesTitled(r, "请您核对文件名：");
   ASSERT_EQ(confirm.size(), 1u);
-  EXPECT_EQ(confirm[0], "msgbox 请您核对文件名：\t" + (folder / "a_b_c.iso").string() +
-                            "\t确认&&取消\t-> 0");
+  EXPECT_EQ(confirm[0],
+            "msgbox 请您核对文件名：\t" + (folder / "a_b_c.iso").string() + "\t确认&&取消\t-> 0");
   EXPECT_TRUE(HoldsServedBytes(folder / "a_b_c.iso", kSize));
 
   const std::regex format(R"(^\d+(\.\d{1,2})?%   -?\d+(\.\d)?MB/s   \d+(\.\d{1,2})?(MB|GB)$)");
@@ -123,8 +125,8 @@ TEST(DownloadRoad, DroppedTransferFailsAndTheNextDownloadCanStart) {
   Standin standin({"--size", std::to_string(8 * 1048576), "--drop-after", std::to_string(1048576)});
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(session.Run(kStart + Download("one") + "wait ^msgbox.下载失败 20000\n" + Download("two") +
-                        "wait-new ^msgbox.下载失败 20000\nsleep 300\nclose\n"),
+  ASSERT_EQ(session.Run(kStart + Download("one") + "wait ^msgbox.下载失败 20000\n" +
+                        Download("two") + "wait-new ^msgbox.下载失败 20000\nsleep 300\nclose\n"),
             0)
       << session.StandardError();
   const Record r = session.record();
@@ -143,7 +145,8 @@ TEST(DownloadRoad, UnresolvableShareLinkFails) {
   Standin standin({"--no-marker"});
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(session.Run(kStart + Download("x") + "wait ^msgbox.下载失败 20000\nsleep 200\nclose\n"), 0)
+  ASSERT_EQ(session.Run(kStart + Download("x") + "wait ^msgbox.下载失败 20000\nsleep 200\nclose\n"),
+            0)
       << session.StandardError();
   const Record r = session.record();
   EXPECT_EQ(BoxesTitled(r, "下载失败").size(), 1u);
@@ -167,8 +170,9 @@ TEST(DownloadRoad, AbandonedRequestsReturnToIdleWithoutDownloading) {
   const auto empty = BoxesTitled(r, "  ");
   ASSERT_EQ(empty.size(), 1u);
   EXPECT_EQ(empty[0], "msgbox   \t你还没输入文件名，无法继续\t确认\t-> 0");
-  EXPECT_EQ(BoxesTitled(r, "请您核对文件名：").at(0).substr(
-                BoxesTitled(r, "请您核对文件名：").at(0).size() - 4),
+  EXPECT_EQ(BoxesTitled(r, "请您核对文件名：")
+                .at(0)
+                .substr(BoxesTitled(r, "请您核对文件名：").at(0).size() - 4),
             "-> 1");
   EXPECT_EQ(StatusTexts(r).size(), 1u);  // never more than the initial text
   EXPECT_TRUE(BoxesTitled(r, "下载失败").empty());
@@ -184,10 +188,12 @@ TEST(DownloadRoad, ChosenFolderEndingInSlashGivesOneSlash) {
   session.ShareHost(standin.Host());
   const fs::path chosen = session.dir() / "镜像";
   fs::create_directories(chosen);
-  ASSERT_EQ(session.Run(kStart + "answer-browse " + chosen.string() + "/\nclick text=选择保存位置\n" +
-                        "wait ^browse\nanswer-browse-cancel\nclick text=选择保存位置\nwait ^browse.*-> $\n" +
-                        Download("iso") + "wait ^msgbox.下载完成 20000\nclose\n"),
-            0)
+  ASSERT_EQ(
+      session.Run(
+          kStart + "answer-browse " + chosen.string() + "/\nclick text=选择保存位置\n" +
+          "wait ^browse\nanswer-browse-cancel\nclick text=选择保存位置\nwait ^browse.*-> $\n" +
+          Download("iso") + "wait ^msgbox.下载完成 20000\nclose\n"),
+      0)
       << session.StandardError();
   const Record r = session.record();
   const auto browses = r.Starting("browse ");

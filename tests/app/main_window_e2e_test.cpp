@@ -100,7 +100,8 @@ TEST(Startup, SaveFolderIsTheDocumentsFolderOrTheBareName) {
 TEST(Toolbar, AboutHelpAndOtherButtons) {
   Session session;
   ASSERT_EQ(session.Run("wait ^selected\ntoolbar 0\nwait ^msgbox\ntoolbar 1\nwait ^sysbox\n"
-                        "toolbar 2\ntoolbar -1\nsleep 200\n" + std::string(kQuit)),
+                        "toolbar 2\ntoolbar -1\nsleep 200\n" +
+                        std::string(kQuit)),
             0);
   const Record r = session.record();
   const auto boxes = r.Starting("msgbox ");
@@ -109,18 +110,20 @@ TEST(Toolbar, AboutHelpAndOtherButtons) {
   EXPECT_NE(boxes[0].find("\t确定\t-> "), std::string::npos);
   const auto system = r.Starting("sysbox ");
   ASSERT_EQ(system.size(), 1u);
-  EXPECT_EQ(system[0],
-            "sysbox 帮助\t本工具使用天翼云直链获取系统镜像文件，然后下载，用的是MSDN我告诉你的系统镜像。"
-            "下载帮助：例如：输入，win10 2004 64  点击确认就可以下载了，你得先保存下载位置，能保存到"
-            "桌面就桌面，建议保存到桌面，因为这样好安装，好找。或者你在桌面上新建文件夹也可以，没有什么"
-            "BUG就不修复更新了，因为没有检测更新功能，有问题请加QQ或发邮箱，本工具永久免费，谢谢使用。");
+  EXPECT_EQ(
+      system[0],
+      "sysbox 帮助\t本工具使用天翼云直链获取系统镜像文件，然后下载，用的是MSDN我告诉你的系统镜像。"
+      "下载帮助：例如：输入，win10 2004 64  点击确认就可以下载了，你得先保存下载位置，能保存到"
+      "桌面就桌面，建议保存到桌面，因为这样好安装，好找。或者你在桌面上新建文件夹也可以，没有什么"
+      "BUG就不修复更新了，因为没有检测更新功能，有问题请加QQ或发邮箱，本工具永久免费，谢谢使用。");
   EXPECT_EQ(r.Starting("inputbox ").size(), 0u);
 }
 
 TEST(BusyState, CoversExactlyTheListAndTwoButtons) {
   Session session;
   ASSERT_EQ(session.Run("wait ^selected\nanswer-input-dismiss\nclick text=选定下载\n"
-                        "wait ^inputbox\nsleep 100\n" + std::string(kQuit)),
+                        "wait ^inputbox\nsleep 100\n" +
+                        std::string(kQuit)),
             0);
   const Record r = session.record();
   std::vector<int> expected{r.List(), r.FaceOf("选定下载"), r.CaptionOf("选定下载"),
@@ -144,10 +147,12 @@ TEST(BusyState, CoversExactlyTheListAndTwoButtons) {
 
 TEST(Hover, SlidesEndAtTheirLevelsAndNestedSlidesContinueFromTheInnerOne) {
   Session session;
-  ASSERT_EQ(session.Run("wait ^selected\nhover text=取消下载 1\nsleep 300\n"
-                        "hover text=选择保存位置 1\nsleep 300\nhover text=选择保存位置 0\nsleep 300\n"
-                        "hover text=选定下载 1 0\nsleep 500\n" + std::string(kQuit)),
-            0);
+  ASSERT_EQ(
+      session.Run("wait ^selected\nhover text=取消下载 1\nsleep 300\n"
+                  "hover text=选择保存位置 1\nsleep 300\nhover text=选择保存位置 0\nsleep 300\n"
+                  "hover text=选定下载 1 0\nsleep 500\n" +
+                  std::string(kQuit)),
+      0);
   const Record r = session.record();
   EXPECT_EQ(r.Last("hover", r.FaceOf("取消下载")), "8");
   EXPECT_EQ(r.Last("hover", r.FaceOf("选择保存位置")), "0");

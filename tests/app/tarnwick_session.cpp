@@ -13,8 +13,8 @@ namespace fs = std::filesystem;
 
 fs::path MakeTempDir(const std::string& tag) {
   std::random_device random;
-  const fs::path dir = fs::temp_directory_path() /
-                       ("tw_" + tag + "_" + std::to_string(getpid()) + "_" + std::to_string(random()));
+  const fs::path dir = fs::temp_directory_path() / ("tw_" + tag + "_" + std::to_string(getpid()) +
+                                                    "_" + std::to_string(random()));
   fs::create_directories(dir);
   return dir;
 }

@@ -1,10 +1,11 @@
+#include "text/convert.h"
+
 #include <gtest/gtest.h>
 
-#include "text/convert.h"
+#include <thread>
+
 #include "text/message_pump.h"
 #include "text/texts.h"
-
-#include <thread>
 
 namespace tw {
 namespace {
@@ -19,9 +20,13 @@ TEST(Convert, GbkRoundTripsThroughUtf16AndUtf8) {
 }
 
 TEST(Convert, UnrepresentableAndInvalidBecomeQuestionMarks) {
-  EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80" "b"), "a??b");  // emoji: a surrogate pair
-  EXPECT_EQ(Utf8ToGbk("a\xFF" "b"), "a?b");              // not UTF-8
-  EXPECT_EQ(GbkToUtf8("a\x81"), "a?");                  // lead byte at the end
+  EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80"
+                      "b"),
+            "a??b");  // emoji: a surrogate pair
+  EXPECT_EQ(Utf8ToGbk("a\xFF"
+                      "b"),
+            "a?b");                     // not UTF-8
+  EXPECT_EQ(GbkToUtf8("a\x81"), "a?");  // lead byte at the end
 }
 
 TEST(Convert, DecodeToGbkKnowsCharsetsByName) {

@@ -12,9 +12,16 @@ TEST(FindText, PositionsAreBytesAndSkipTwoByteCharacters) {
   EXPECT_EQ(FindText(text, "b", 6), 8u);
   EXPECT_EQ(FindText(text, "zz"), kNotFound);
   // "\xD6\xD0" is one character: its trail byte never starts a match.
-  EXPECT_EQ(FindText("\xD6" "A" "A", "A"), 2u);
+  EXPECT_EQ(FindText("\xD6"
+                     "A"
+                     "A",
+                     "A"),
+            2u);
   // A start inside a character moves to the next character.
-  EXPECT_EQ(FindText("\xD6" "AA", "A", 1), 2u);
+  EXPECT_EQ(FindText("\xD6"
+                     "AA",
+                     "A", 1),
+            2u);
 }
 
 TEST(FindText, IgnoreCaseFoldsAsciiLettersOnly) {

@@ -25,8 +25,12 @@ TEST(SplitText, EmptyInputs) {
 
 TEST(SplitText, NeverMatchesInsideTwoByteCharacter) {
   // 0xB0 0x41 is one character whose second byte is "A".
-  const Text text = "\xB0" "AxAy";
-  EXPECT_EQ(SplitText(text, "A"), (Parts{"\xB0" "Ax", "y"}));
+  const Text text =
+      "\xB0"
+      "AxAy";
+  EXPECT_EQ(SplitText(text, "A"), (Parts{"\xB0"
+                                         "Ax",
+                                         "y"}));
   // The catalog's line separator between Chinese names.
   const Text line = Utf8ToGbk("名----链接----大小");
   EXPECT_EQ(SplitText(line, "----"),

@@ -1,9 +1,9 @@
+#include "ui_engine/engine_loader.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include "ui_engine/engine_loader.h"
 
 namespace tw::ui {
 namespace {
@@ -13,9 +13,10 @@ namespace fs = std::filesystem;
 class EngineSearchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tw_engine_search_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        fs::temp_directory_path() /
+        ("tw_engine_search_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     search_.currentDirectory = dir_.string();
