@@ -8,7 +8,9 @@
 //
 // Usage: download_bench [size-MiB=1024] [repeats=3] [disk-folder=/tmp]
 #include <arpa/inet.h>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -35,6 +37,19 @@
 #include "download/download_registry.h"
 
 extern char** environ;
+
+// The host "slow-lookup.test" stands for a resolver that takes 5 s to answer;
+// defined here, this takes the place of the C library's lookup for libcurl.
+extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints,
+                           addrinfo** result) {
+  using Real = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
+  static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "getaddrinfo"));
+  if (node == nullptr || std::strcmp(node, "slow-lookup.test") != 0) {
+    return real(node, service, hints, result);
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(5));
+  return EAI_NONAME;
+}
 
 namespace {
 
@@ -385,6 +400,7 @@ void StopLatencies() {
   auto local = [](const char* scheme, int port) {
     return std::string(scheme) + "://127.0.0.1:" + std::to_string(port) + "/x";
   };
+  phase("name lookup (5 s resolver)", "http://slow-lookup.test/x", 300, 0);
   {
     FullBacklog backlog;
     phase("connect that never completes", local("http", backlog.port()), 300, 0);
