@@ -4,9 +4,9 @@
 //
 // The request: the browser user agent, "Range:bytes=0-", HTTP/1.1, no proxy
 // (proxy variables in the environment are ignored too), no cookies,
-// certificates verified. Redirects (301, 302, 303, 307, 308) are followed as
-// the platform's HTTP service does by default: at most 10, never from https to
-// http (such a redirect response is then the final response). The status code
+// certificates verified. Redirects (301, 302, 303, 307, 308) are followed, at
+// most 10, never from https to http (such a redirect response is then the
+// final response, and its body is what gets written). The status code
 // of the final response is not judged; its body is handed on like any other.
 #pragma once
 

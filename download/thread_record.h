@@ -7,9 +7,8 @@
 // holds its record until its body has returned and every capture of the body has
 // been destroyed; only then does it count as finished.
 //
-// A wake request stands in for an asynchronous procedure call: a routine queued
-// for the thread that runs on that thread at its next alertable sleep, which
-// then returns kWaitIoCompletion. Requests queued while the thread is busy stay
+// A wake request is a routine queued for a thread that runs on that thread at
+// its next alertable sleep, which then returns kWaitIoCompletion. Requests queued while the thread is busy stay
 // pending until it next sleeps alertably.
 #pragma once
 
