@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <mutex>
+#include <thread>
 
 #include "app/app_state.h"
 #include "app/main_window.h"
@@ -26,6 +27,8 @@ struct DownloadView {
   std::atomic<bool> cancelled{false};  // the user stopped it
   std::atomic<bool> ended{false};      // the final report has been handled
 };
+
+std::atomic<int> gStartersRunning{0};
 
 DownloadView& View() {
   static DownloadView view;
@@ -65,6 +68,16 @@ Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytes
 Text DownloadTargetPath(const Text& folder, const Text& fileName) {
   return ReplaceText(folder + "/" + fileName + ".iso", "//", "/");
 }
+
+void LaunchBeginDownload() {
+  ++gStartersRunning;
+  std::thread([] {
+    BeginDownload();
+    --gStartersRunning;
+  }).detach();
+}
+
+bool DownloadStarterRunning() { return gStartersRunning > 0; }
 
 void BeginDownload() {
   AppState& app = App();

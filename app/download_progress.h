@@ -12,6 +12,13 @@ inline constexpr int32_t kDownloadId = 1;
 // Thread routine: builds the target path and starts the download.
 void BeginDownload();
 
+// Starts BeginDownload on a thread of its own.
+void LaunchBeginDownload();
+
+// True while a BeginDownload thread has not finished: the program must not
+// tear down its state under it.
+bool DownloadStarterRunning();
+
 // The download's progress callback; runs on engine threads.
 void OnDownloadProgress(int32_t tag, int32_t status, int64_t totalBytes, int64_t bytesDone,
                         int64_t remainingBytes, float fraction, float speed, int32_t elapsedMs,

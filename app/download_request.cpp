@@ -1,7 +1,5 @@
 #include "app/download_request.h"
 
-#include <thread>
-
 #include "app/app_state.h"
 #include "app/download_progress.h"
 #include "app/main_window.h"
@@ -45,7 +43,7 @@ void RequestDownload() {
   app.directUrl = ShareLinkResolver(link, &app.resolvedSize);
 
   // The window stays busy until the download reports its end.
-  std::thread(BeginDownload).detach();
+  LaunchBeginDownload();
 }
 
 void ChooseSaveFolder() {

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/app_state.h"
+#include "app/download_progress.h"
 #include "app/main_window.h"
 #include "download/download_registry.h"
 #include "ui_engine/ui.h"
@@ -39,7 +40,7 @@ int main() {
   tw::ShowMainWindow();
   const int code = tw::ui::Engine().EngineRunMessageLoop();
 
-  const bool downloading = DownloadsRegistered();
+  const bool downloading = DownloadsRegistered() || tw::DownloadStarterRunning();
   ExitRoutine();
   if (downloading) {
     // Closing the window ends a running download with the process: its threads
