@@ -16,6 +16,9 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kStart = "wait ^selected\n";
+// The folder button's caption is the last control the busy state enables
+// again; a click sent before that would reach a disabled button.
+const std::string kIdleAgain = "wait ^enabled 8 1$ 10000\n";
 
 std::string Download(const std::string& name, int confirm = 0) {
   return "answer-input " + name + "\nanswer-box " + std::to_string(confirm) +
@@ -122,10 +125,12 @@ TEST(DownloadRoad, CancelReturnsToIdleAndKeepsWhatWasWritten) {
 }
 
 TEST(DownloadRoad, DroppedTransferFailsAndTheNextDownloadCanStart) {
-  Standin standin({"--size", std::to_string(8 * 1048576), "--drop-after", std::to_string(1048576)});
+  // Throttled so that each drop comes well after the script waits for it.
+  Standin standin({"--size", std::to_string(8 * 1048576), "--drop-after", std::to_string(1048576),
+                   "--throttle", std::to_string(4 * 1048576)});
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(session.Run(kStart + Download("one") + "wait ^msgbox.下载失败 20000\n" +
+  ASSERT_EQ(session.Run(kStart + Download("one") + "wait ^msgbox.下载失败 20000\n" + kIdleAgain +
                         Download("two") + "wait-new ^msgbox.下载失败 20000\nsleep 300\nclose\n"),
             0)
       << session.StandardError();
