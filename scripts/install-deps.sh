@@ -4,10 +4,17 @@
 set -euo pipefail
 
 packages=(
+  # Build and test, Linux.
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libcurl4-openssl-dev libssl-dev openssl duktape-dev
+  qt6-base-dev qt6-translations-l10n libcurl4-openssl-dev libssl-dev openssl duktape-dev
   libgtest-dev libcpp-httplib-dev
   curl xvfb xauth fonts-wqy-microhei
+  # Format and lint checks; fuzzing with libFuzzer.
+  clang-format clang-tidy clang libclang-rt-14-dev
+  # Windows: the cross toolchain, Wine to run what it builds, the installer compiler.
+  g++-mingw-w64-x86-64-posix wine wine64 nsis zip
+  # Linux package: icons, desktop entry and metainfo checks, the .deb and its check.
+  librsvg2-bin desktop-file-utils appstream dpkg-dev lintian
 )
 
 missing=()
