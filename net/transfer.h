@@ -25,6 +25,11 @@ namespace tw::net {
 // when the transport cannot be used in this process. Every Transfer calls it.
 bool PrepareNetwork();
 
+// For test and benchmark programs with servers of their own: from now on the
+// certificates in this PEM file are the only ones trusted in this process. The
+// program itself never calls it and trusts the system's roots.
+void TrustOnlyCertificateFile(const std::string& pemPath);
+
 // Milliseconds; 0 means no limit. The defaults are the platform's own, used
 // where the caller sets none.
 struct Timeouts {
