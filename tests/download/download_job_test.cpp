@@ -310,6 +310,33 @@ TEST_F(DownloadJobTest, ConnectionDroppedMidBodyFailsWithThePartReceived) {
   EXPECT_TRUE(test::ReadFile(path) == part);
 }
 
+TEST_F(DownloadJobTest, ServerSilentMidBodyEndsAsAFailedReadAfterTheReceiveLimit) {
+  std::string part = test::Pattern(20000);
+  test::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + part, false);
+  ReportLog log;
+  std::string path = folder_.File("silent.iso");
+  auto done = std::make_shared<AutoResetEvent>();
+  auto job = std::make_unique<DownloadJob>();
+  net::Timeouts limits;  // the platform's, but a shorter wait for data
+  limits.receiveMs = 700;
+  job->SetTransferTimeouts(limits);
+  auto start = std::chrono::steady_clock::now();
+  job->Start(server.Url("/x"), path, log.Callback(), 1, done);
+  ASSERT_TRUE(done->Wait(10000)) << "the silent download never ended";
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, 700ms + 1s);
+  job->Stop();
+  EXPECT_NE(job->FailureReason().find("silent"), std::string::npos) << job->FailureReason();
+  job.reset();
+  std::vector<int32_t> statuses = log.Statuses();
+  ASSERT_GE(statuses.size(), 3u);
+  EXPECT_EQ(statuses.front(), Started);
+  EXPECT_EQ(statuses[statuses.size() - 2], Failed);
+  EXPECT_EQ(statuses.back(), Ended);
+  EXPECT_EQ(log.Reports().back().received, 20000);
+  EXPECT_TRUE(test::ReadFile(path) == part);
+}
+
 // Stop must end the transfer promptly in every phase and report Ended once.
 class DownloadStopTest : public DownloadJobTest {
  protected:

@@ -210,7 +210,6 @@ TEST_F(TransferTimeouts, SilenceBeforeTheHeadAndMidBody) {
   Clock::duration took;
   EXPECT_EQ(RunTimed(Base(silent.port()) + "/", none, &took), TransferEnd::kNoResponse);
   EXPECT_LT(took, std::chrono::milliseconds(kLimitMs) + 1s);
-  EXPECT_GE(took, std::chrono::milliseconds(kLimitMs));
   EXPECT_EQ(none.responses, 0);
 
   RawServer stalling([](int s, const std::string&) {
