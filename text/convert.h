@@ -17,8 +17,9 @@ Text Utf16ToGbk(std::u16string_view utf16);
 std::string GbkToUtf8(std::string_view gbk);
 Text Utf8ToGbk(std::string_view utf8);
 
-// Decodes `bytes` written in `charset` (any name iconv knows) into GBK text.
-// nullopt when iconv does not know the charset.
+// Decodes `bytes` written in `charset` into GBK text. The name is read without
+// regard to case, and the GB 2312 family decodes as code page 936 (see
+// charset_names.h). nullopt when the converter does not know the charset.
 std::optional<Text> DecodeToGbk(std::string_view bytes, const char* charset);
 
 }  // namespace tw
