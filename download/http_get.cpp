@@ -142,7 +142,9 @@ size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {
     t->begun_ = true;
     curl_off_t length = -1;
     curl_easy_getinfo(t->easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    if (t->sink_.begin && !t->sink_.begin(length > 0 ? length : 0)) {
+    long code = 0;
+    curl_easy_getinfo(t->easy_, CURLINFO_RESPONSE_CODE, &code);
+    if (t->sink_.begin && !t->sink_.begin(static_cast<int32_t>(code), length > 0 ? length : 0)) {
       t->sinkAborted_ = true;
       return CURL_WRITEFUNC_ERROR;
     }

@@ -6,8 +6,8 @@
 // (proxy variables in the environment are ignored too), no cookies,
 // certificates verified. Redirects (301, 302, 303, 307, 308) are followed, at
 // most 10, never from https to http (such a redirect response is then the
-// final response, and its body is what gets written). The status code
-// of the final response is not judged; its body is handed on like any other.
+// final response, and its body is what gets written). The status code of
+// the final response is handed to the sink, which judges it.
 #pragma once
 
 #include <cstddef>
@@ -28,9 +28,9 @@ inline constexpr int32_t kMaxRedirects = 10;
 inline constexpr long kReceiveBufferBytes = 512 * 1024;
 
 struct HttpGetSink {
-  // Before the first body byte of the final response; `contentLength` is 0
-  // when the response has none. False aborts the transfer.
-  std::function<bool(int64_t contentLength)> begin;
+  // Before the first body byte of the final response, with its status code;
+  // `contentLength` is 0 when the response has none. False aborts the transfer.
+  std::function<bool(int32_t status, int64_t contentLength)> begin;
   // Each piece of the body, in arrival order. False aborts the transfer.
   std::function<bool(const char* data, size_t size)> chunk;
 };
