@@ -164,6 +164,7 @@ bool CurlRequest::SetHeaderBlock(std::string_view block) {
 ExchangeFailure CurlRequest::Perform() {
   for (int followed = 0;; ++followed) {
     CURLcode code = RunOnce();
+    if (wasAbandoned_) return ExchangeFailure::kAbandoned;
     // A connection that closes inside the header block can look like a
     // complete close-delimited response to libcurl.
     if (code == CURLE_OK && !headersDone_) code = CURLE_GOT_NOTHING;
@@ -213,6 +214,11 @@ CURLcode CurlRequest::RunOnce() {
     }
     curl_multi_poll(multi_, nullptr, 0, kPollMs, nullptr);
     if (IsUiThread()) ProcessPendingMessages();
+    if (abandoned_ && abandoned_()) {
+      wasAbandoned_ = true;
+      result = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
   }
   curl_multi_remove_handle(multi_, easy_);
   return result;

@@ -9,6 +9,7 @@
 #include <curl/curl.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ enum class ExchangeFailure {
   kNotSent,     // name not resolved, connection refused, TLS failure, wait before connecting
   kNoResponse,  // closed, reset or timed out before the response headers ended
   kBodyCut,     // failed or timed out while reading the body
+  kAbandoned,   // the caller's abandon check said so
 };
 
 class CurlRequest {
@@ -47,6 +49,9 @@ class CurlRequest {
   bool IgnoreCertificateErrors();
   bool SetCookieEngine(bool on);
   void SetFollowRedirects(bool follow) { followRedirects_ = follow; }
+  // Asked after each round of waiting (and of the window's messages, on the UI
+  // thread); true ends the exchange at once.
+  void SetAbandonCheck(std::function<bool()> check) { abandoned_ = std::move(check); }
   // Sends exactly these lines; libcurl's own defaults that they lack are
   // suppressed. False for a line that is not a header.
   bool SetHeaderBlock(std::string_view block);
@@ -77,6 +82,8 @@ class CurlRequest {
   bool secure_ = false;
   bool followRedirects_ = true;
   int64_t timeoutMs_ = 30000;
+  std::function<bool()> abandoned_;
+  bool wasAbandoned_ = false;
 
   // Per response.
   Text rawHeaders_;

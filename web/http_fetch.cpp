@@ -106,6 +106,7 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
   if (!request.IgnoreCertificateErrors()) return abort(texts.securityFlagsFailed);
   if (!request.SetCookieEngine(!cookies.empty())) return abort(texts.error708);
   request.SetFollowRedirects(!options.noRedirect);
+  request.SetAbandonCheck(options.abandoned);
   Text block = BuildRequestHeaders(options.extraHeaders, cookies, options.method,
                                    options.addDefaultHeaders, options.normalizeHeaderNames);
   if (!request.SetHeaderBlock(block)) return fail(texts.error710);
@@ -121,6 +122,8 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
       break;
     case ExchangeFailure::kNone:
       break;
+    case ExchangeFailure::kAbandoned:
+      return Text();
   }
 
   Text result;
