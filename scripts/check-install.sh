@@ -12,10 +12,10 @@ cd "$(dirname "$0")/.."
 # for its window and ends it.
 if [ "${1:-}" = "--window" ]; then
   program=$2 engine=$3
-  workdir=$(mktemp -d)
-  (cd "$workdir" && exec env -u LD_LIBRARY_PATH "$program") &
+  workdir=$(mktemp -d) runtime=$(mktemp -d)
+  (cd "$workdir" && exec env -u LD_LIBRARY_PATH XDG_RUNTIME_DIR="$runtime" "$program") &
   pid=$!
-  trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$workdir"' EXIT
+  trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; rm -rf "$workdir" "$runtime"' EXIT
   for _ in $(seq 150); do
     xwininfo -root -tree 2>/dev/null | grep -q '"Tarnwick"' && break
     kill -0 "$pid" 2>/dev/null || { echo "FAIL: the installed program exited before showing its window" >&2; exit 1; }
