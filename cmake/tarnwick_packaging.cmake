@@ -78,8 +78,10 @@ add_custom_target(tarnwick_data ALL DEPENDS ${tw_generated})
 
 install(FILES ${tw_pkg_src}/tarnwick.svg
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
-install(FILES ${tw_pkg_src}/tarnwick.desktop
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications RENAME ${TW_APP_ID}.desktop)
+# The menu entry is named as the program is: the window's class (X11) and its
+# application id (Wayland) both read "tarnwick", and desktops find the entry,
+# and with it the icon, by that name.
+install(FILES ${tw_pkg_src}/tarnwick.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${tw_pkg_out}/${TW_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${tw_pkg_out}/tarnwick.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

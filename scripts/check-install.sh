@@ -6,6 +6,7 @@
 # installed program opens its window on a virtual display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Run under xvfb-run by the last step: starts the installed program from an
 # empty working directory, so that only its run path can find the engine, waits
@@ -18,13 +19,11 @@ if [ "${1:-}" = "--window" ]; then
   trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; rm -rf "$workdir" "$runtime"' EXIT
   for _ in $(seq 150); do
     xwininfo -root -tree 2>/dev/null | grep -q '"Tarnwick"' && break
-    kill -0 "$pid" 2>/dev/null || { echo "FAIL: the installed program exited before showing its window" >&2; exit 1; }
+    kill -0 "$pid" 2>/dev/null || fail "the installed program exited before showing its window"
     sleep 0.2
   done
-  if ! xwininfo -root -tree | grep -q '"Tarnwick"'; then
-    echo "FAIL: no window titled Tarnwick within 30 s of starting $program" >&2
-    exit 1
-  fi
+  xwininfo -root -tree | grep -q '"Tarnwick"' ||
+    fail "no window titled Tarnwick within 30 s of starting $program"
   if ! grep -q -F "$engine" "/proc/$pid/maps"; then
     echo "FAIL: the program's window is up but $engine is not the engine it loaded:" >&2
     grep -F libUiEngine "/proc/$pid/maps" >&2 || true
@@ -50,21 +49,27 @@ echo "== installed files (cmake --install, then the package's contents)"
 dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -n 's|^\./||; /[^/]$/p' | LC_ALL=C sort \
   >"$build/deb-files.txt"
 for list in staged-files deb-files; do
-  if ! diff -u "$expected" "$build/$list.txt"; then
-    echo "FAIL: $build/$list.txt differs from packaging/installed-files.txt (+ installed, not listed)" >&2
-    exit 1
-  fi
+  diff -u "$expected" "$build/$list.txt" ||
+    fail "$build/$list.txt differs from packaging/installed-files.txt (+ installed, not listed)"
 done
 echo "ok: $(wc -l <"$expected") files, as listed in packaging/installed-files.txt"
 
-echo "== desktop entry"
-desktop=$stage/usr/share/applications/org.tarnwick.Tarnwick.desktop
+echo "== menu entry and metainfo"
+desktop=$stage/usr/share/applications/tarnwick.desktop
+metainfo=$stage/usr/share/metainfo/org.tarnwick.Tarnwick.metainfo.xml
 out=$(desktop-file-validate "$desktop" 2>&1) || { echo "$out" >&2; exit 1; }
-if [ -n "$out" ]; then echo "$out" >&2; echo "FAIL: desktop-file-validate has remarks" >&2; exit 1; fi
-echo "ok: desktop-file-validate"
-
-echo "== metainfo"
-appstreamcli validate --no-net --pedantic "$stage/usr/share/metainfo/org.tarnwick.Tarnwick.metainfo.xml"
+[ -z "$out" ] || { echo "$out" >&2; fail "desktop-file-validate has remarks"; }
+appstreamcli validate --no-net --pedantic "$metainfo"
+# What the validators cannot see: the names that tie the installed files together.
+program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
+[ -x "$stage/usr/bin/$program" ] || fail "the menu entry starts '$program', not an installed program"
+icon=$(sed -n 's/^Icon=//p' "$desktop")
+[ -f "$stage/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] ||
+  fail "the menu entry's icon '$icon' is not installed"
+launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")
+[ "$launchable" = "$(basename "$desktop")" ] ||
+  fail "the metainfo launches '$launchable', not the installed $(basename "$desktop")"
+echo "ok: the menu entry starts $program with the icon $icon; the metainfo names the entry"
 
 echo "== package $deb ($(du -k "$deb" | cut -f1) KiB)"
 dpkg-deb --field "$deb" Package Version Depends Recommends
