@@ -64,8 +64,8 @@ void ChooseSaveFolder() {
   ui::SetText(App().window.saveFolderLabel, folder);
 }
 
-Text BrowseForFolder(std::optional<Text> title, bool includeFiles,
-                     std::optional<Text> initialFolder, bool editBox) {
+Text BrowseForFolder(const std::optional<Text>& title, bool includeFiles,
+                     const std::optional<Text>& initialFolder, bool editBox) {
   // The folder browser offers folders only; includeFiles is accepted for callers
   // that ask for files too and has no effect on it.
   (void)includeFiles;
