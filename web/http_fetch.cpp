@@ -101,10 +101,13 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
   request.carryCookies = !cookies.empty();
   request.followRedirects = !options.noRedirect;
   request.maxBodyBytes = kMaxBodyBytes;
-  if (IsUiThread()) {
-    request.poll = [] {
-      ProcessPendingMessages();
-      return false;
+  const bool uiThread = IsUiThread();
+  if (uiThread || options.abandoned) {
+    // The abandon check is asked after the window's messages have run, so a
+    // click that abandons the request is seen at this very wait.
+    request.poll = [uiThread, abandoned = options.abandoned] {
+      if (uiThread) ProcessPendingMessages();
+      return abandoned && abandoned();
     };
     request.pollIntervalMs = kPumpIntervalMs;
   }
@@ -134,6 +137,8 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
       // The head is delivered, the body is not, and the message stays.
       keepBody = false;
       break;
+    case net::TransferEnd::kWoken:
+      return Text();  // abandoned: no output at all
     default:  // no response, too many redirects
       return fail(texts.error712);
   }
