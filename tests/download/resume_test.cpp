@@ -320,7 +320,8 @@ TEST_F(ResumeTest, APartFileWithItsRecordIsContinuedInALaterRun) {
   EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
   EXPECT_TRUE(test::ReadFile(path) == content_);
   EXPECT_EQ(server.Requests().back(), "Range=bytes=180000- If-Range=\"v0\"");
-  EXPECT_EQ(log.Reports().front().received, 180000);
+  // Started runs on a thread of its own and may come late, never below the part.
+  EXPECT_GE(log.Reports().front().received, 180000);
   ExpectOneDownload(log);
   // The digests cover the prefix written by the earlier run too.
   EXPECT_TRUE(ChecksumsHold(folder_.path(), "later.iso"));
