@@ -36,6 +36,11 @@ struct SystemTexts {
   Text downloadFailed;  // 下载失败
   Text downloadDone;    // 下载完成
 
+  // Why a download failed, one sentence each, shown under the title 下载失败.
+  Text failNoUrl, failUnreachable, failRefused, failGone, failBrokeOff, failNoRanges, failChanged,
+      failWrite, failIncomplete;
+  Text failNoSpaceBefore, failNoSpaceAfter;  // around the amount still needed
+
   // Web access messages.
   Text error700, error701, error702, error703, error704, error705, error707, error708, error709,
       error710, error711, error712, error713;
