@@ -8,6 +8,7 @@
 #include <csignal>
 #include <mutex>
 
+#include "net/curl_tls.h"
 #include "net/hop_cookies.h"
 #include "net/redirect_rules.h"
 #include "net/transfer.h"
@@ -212,6 +213,7 @@ bool Transfer::State::Setup() {
       curl_easy_setopt(h, CURLOPT_PREREQDATA, this) == CURLE_OK &&
       curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &State::OnSocket) == CURLE_OK &&
       curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, this) == CURLE_OK;
+  ReadTlsAhead(h);
   if (ok && !r.userAgent.empty()) {
     ok = curl_easy_setopt(h, CURLOPT_USERAGENT, r.userAgent.c_str()) == CURLE_OK;
   }
@@ -322,6 +324,7 @@ TransferEnd Transfer::State::RunHop() {
   } remove{multi, easy};
 
   const int32_t pollMs = request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000;
+  uint64_t kickedAt = ~uint64_t{0};
   for (;;) {
     if (IsWoken() || (request.poll && request.poll())) return TransferEnd::kWoken;
     int running = 0;
@@ -336,6 +339,13 @@ TransferEnd Transfer::State::RunHop() {
       if (message->msg == CURLMSG_DONE) return Judge(message->data.result);
     }
     if (std::optional<TransferEnd> late = CheckTimeouts()) return *late;
+    // Records read ahead are not seen by waiting on the socket. A kick that
+    // took nothing in (the rest of a record is still on its way) means wait.
+    if (activity != kickedAt && TlsBytesWaiting(easy)) {
+      kickedAt = activity;
+      KickReceive(easy);
+      continue;
+    }
     if (curl_multi_poll(multi, nullptr, 0, pollMs, nullptr) != CURLM_OK) {
       detail = "libcurl failed";
       return TransferEnd::kFailed;

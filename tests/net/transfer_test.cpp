@@ -214,6 +214,10 @@ TEST_F(TransferTimeouts, SilenceBeforeTheHeadAndMidBody) {
   EXPECT_EQ(RunTimed(Base(silent.port()) + "/", none, &took), TransferEnd::kNoResponse);
   EXPECT_LT(took, std::chrono::milliseconds(kLimitMs) + 1s);
   EXPECT_EQ(none.responses, 0);
+  // The same silence met by a TLS handshake: the connection never stood.
+  EXPECT_EQ(RunTimed("https://127.0.0.1:" + std::to_string(silent.port()) + "/", none, &took),
+            TransferEnd::kCouldNotConnect);
+  EXPECT_LT(took, std::chrono::milliseconds(kLimitMs) + 1s);
 
   RawServer stalling([](int s, const std::string&) {
     RawServer::Send(s, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\npart");
@@ -272,6 +276,26 @@ TEST(TransferHead, BareLineFeedsReadAsLines) {
   EXPECT_EQ(sink.head.Header("etag"), "\"v1\"");
   EXPECT_EQ(sink.head.Header("Last-Modified"), std::nullopt);
   EXPECT_EQ(sink.body, "body");
+}
+
+TEST(TransferBody, LargeTlsBodyArrivesWholeOnAKeptConnection) {
+  // Records read ahead must reach the sink although the socket stays quiet:
+  // the server keeps the connection open for seconds after the last byte.
+  std::string content(3 * 1024 * 1024 + 123, '\0');
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 + i / 4096);
+  tw::testing::LocalHttpServer server(true);
+  server.server().Get("/big", [&content](const httplib::Request&, httplib::Response& response) {
+    response.set_content(content, "application/octet-stream");
+  });
+  server.Start();
+  for (int round = 0; round < 2; ++round) {
+    Request request = Get(server.Url("/big"));
+    request.verifyCertificates = false;
+    request.timeouts = Timeouts::All(3000);
+    Collect sink;
+    EXPECT_EQ(RunOnce(std::move(request), sink), TransferEnd::kComplete);
+    EXPECT_TRUE(sink.body == content) << sink.body.size();
+  }
 }
 
 TEST(TransferBody, AnUploadTheServerStopsReadingIsNotSent) {
