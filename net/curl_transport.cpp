@@ -4,7 +4,9 @@
 // whose own rules differ from the program's.
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <csignal>
 #include <mutex>
 
@@ -121,6 +123,8 @@ struct Transfer::State {
   bool ApplyMethod();
   TransferEnd RunHop();
   std::optional<TransferEnd> CheckTimeouts();
+  // Until the limit of the current phase runs out (at least 1).
+  int64_t MsToDeadline() const;
   TransferEnd Judge(CURLcode code);
   bool HeadEnded();
 
@@ -346,7 +350,8 @@ TransferEnd Transfer::State::RunHop() {
       KickReceive(easy);
       continue;
     }
-    if (curl_multi_poll(multi, nullptr, 0, pollMs, nullptr) != CURLM_OK) {
+    if (curl_multi_poll(multi, nullptr, 0, std::min<int64_t>(pollMs, MsToDeadline()), nullptr) !=
+        CURLM_OK) {
       detail = "libcurl failed";
       return TransferEnd::kFailed;
     }
@@ -384,6 +389,28 @@ std::optional<TransferEnd> Transfer::State::CheckTimeouts() {
     }
   }
   return std::nullopt;
+}
+
+int64_t Transfer::State::MsToDeadline() const {
+  const Timeouts& t = request.timeouts;
+  int64_t limit = 0;
+  Clock::time_point from = phaseStart;
+  switch (phase) {
+    case Phase::kResolving:
+      limit = t.resolveMs;
+      break;
+    case Phase::kConnecting:
+      limit = t.connectMs;
+      break;
+    case Phase::kExchanging: {
+      bool sending = uploaded < static_cast<curl_off_t>(body.size()) && !headDone;
+      limit = sending ? t.sendMs : t.receiveMs;
+      from = lastActivity;
+      break;
+    }
+  }
+  if (limit <= 0) return INT32_MAX;
+  return std::max<int64_t>(1, limit + 1 - MsSince(from));
 }
 
 TransferEnd Transfer::State::Judge(CURLcode code) {
