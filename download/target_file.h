@@ -1,9 +1,11 @@
 // The file a download writes, with its write-combining buffer.
 //
 // Chunks are written in arrival order. Small chunks are gathered in the buffer
-// (10240 bytes at first, grown only to the largest chunk) so the file sees
-// fewer, larger writes; a chunk that does not fit behind the pending bytes
-// makes them go to the file first.
+// (10240 bytes at first) so the file sees fewer, larger writes; a chunk that
+// does not fit behind the pending bytes makes them go to the file first. A
+// chunk larger than the buffer grows it to kCombinedWriteBytes, so that medium
+// chunks (the 16 KiB records of a TLS connection) are combined as well; a chunk
+// of at least that size is written straight from the caller's memory.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +20,7 @@ namespace tw {
 class TargetFile {
  public:
   static constexpr int32_t kInitialCapacity = 10240;
+  static constexpr int32_t kCombinedWriteBytes = 256 * 1024;
 
   TargetFile() = default;
   ~TargetFile();

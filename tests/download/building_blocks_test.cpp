@@ -196,7 +196,8 @@ TEST_F(PeriodicThreadTest, DestroyWaitsForSpawnedAndTerminatedCalls) {
 TEST(TargetFileTest, CombinesSmallChunksAndFlushesBeforeALargeOne) {
   test::TempFolder folder;
   std::string path = folder.File("combined.bin");
-  std::string data = test::Pattern(100 + 200 + 20000 + 50);
+  constexpr size_t kHuge = TargetFile::kCombinedWriteBytes + 1;
+  std::string data = test::Pattern(100 + 200 + 20000 + 16384 * 20 + 50 + kHuge + 7);
   TargetFile file;
   ASSERT_TRUE(file.Open(path));
   ASSERT_TRUE(file.Append(data.data(), 100));
@@ -205,12 +206,25 @@ TEST(TargetFileTest, CombinesSmallChunksAndFlushesBeforeALargeOne) {
   EXPECT_EQ(file.PendingBytes(), 300u);
   EXPECT_EQ(file.Capacity(), 10240u);
   // Larger than the buffer while bytes are pending: those go first, then the
-  // buffer grows to the chunk.
-  ASSERT_TRUE(file.Append(data.data() + 300, 20000));
+  // buffer grows so that chunks of this size are combined too.
+  size_t at = 300;
+  ASSERT_TRUE(file.Append(data.data() + at, 20000));
+  at += 20000;
   EXPECT_EQ(file.WriteCalls(), 1);
   EXPECT_EQ(file.WrittenBytes(), 300);
-  EXPECT_EQ(file.Capacity(), 20000u);
-  ASSERT_TRUE(file.Append(data.data() + 20300, 50));
+  EXPECT_EQ(file.Capacity(), static_cast<size_t>(TargetFile::kCombinedWriteBytes));
+  // Twenty TLS-sized records: the buffer fills, goes out whole, fills again.
+  for (int i = 0; i < 20; ++i, at += 16384) ASSERT_TRUE(file.Append(data.data() + at, 16384));
+  EXPECT_EQ(file.WriteCalls(), 2);
+  ASSERT_TRUE(file.Append(data.data() + at, 50));
+  at += 50;
+  // A chunk of a whole combined write: the pending bytes, then the chunk itself.
+  int64_t before = file.WriteCalls();
+  ASSERT_TRUE(file.Append(data.data() + at, kHuge));
+  at += kHuge;
+  EXPECT_EQ(file.WriteCalls(), before + 2);
+  EXPECT_EQ(file.PendingBytes(), 0u);
+  ASSERT_TRUE(file.Append(data.data() + at, 7));
   ASSERT_TRUE(file.Flush());
   ASSERT_TRUE(file.Close());
   EXPECT_EQ(test::ReadFile(path), data);

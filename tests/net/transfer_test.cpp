@@ -5,7 +5,10 @@
 #include "net/transfer.h"
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -211,6 +214,10 @@ TEST_F(TransferTimeouts, SilenceBeforeTheHeadAndMidBody) {
   EXPECT_EQ(RunTimed(Base(silent.port()) + "/", none, &took), TransferEnd::kNoResponse);
   EXPECT_LT(took, std::chrono::milliseconds(kLimitMs) + 1s);
   EXPECT_EQ(none.responses, 0);
+  // The same silence met by a TLS handshake: the connection never stood.
+  EXPECT_EQ(RunTimed("https://127.0.0.1:" + std::to_string(silent.port()) + "/", none, &took),
+            TransferEnd::kCouldNotConnect);
+  EXPECT_LT(took, std::chrono::milliseconds(kLimitMs) + 1s);
 
   RawServer stalling([](int s, const std::string&) {
     RawServer::Send(s, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\npart");
@@ -221,6 +228,33 @@ TEST_F(TransferTimeouts, SilenceBeforeTheHeadAndMidBody) {
   EXPECT_LT(took, std::chrono::milliseconds(kLimitMs) + 1s);
   EXPECT_EQ(part.body, "part");
   EXPECT_EQ(part.head.contentLength, 100000);
+}
+
+TEST_F(TransferTimeouts, ConnectThatNeverCompletes) {
+  // A listener whose accept queue is full: a further connect stays unanswered.
+  int port = 0;
+  int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(listener, 0), 0);
+  socklen_t length = sizeof addr;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
+  port = ntohs(addr.sin_port);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    (void)connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    fillers.push_back(fd);
+  }
+  std::this_thread::sleep_for(50ms);
+  Collect sink;
+  Clock::duration took;
+  EXPECT_EQ(RunTimed(Base(port) + "/", sink, &took), TransferEnd::kCouldNotConnect);
+  EXPECT_LT(took, std::chrono::milliseconds(kLimitMs) + 1s);
+  for (int fd : fillers) close(fd);
+  close(listener);
 }
 
 TEST_F(TransferTimeouts, PlatformDefaultsWhereNoneAreSet) {
@@ -242,6 +276,26 @@ TEST(TransferHead, BareLineFeedsReadAsLines) {
   EXPECT_EQ(sink.head.Header("etag"), "\"v1\"");
   EXPECT_EQ(sink.head.Header("Last-Modified"), std::nullopt);
   EXPECT_EQ(sink.body, "body");
+}
+
+TEST(TransferBody, LargeTlsBodyArrivesWholeOnAKeptConnection) {
+  // Records read ahead must reach the sink although the socket stays quiet:
+  // the server keeps the connection open for seconds after the last byte.
+  std::string content(3 * 1024 * 1024 + 123, '\0');
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 + i / 4096);
+  tw::testing::LocalHttpServer server(true);
+  server.server().Get("/big", [&content](const httplib::Request&, httplib::Response& response) {
+    response.set_content(content, "application/octet-stream");
+  });
+  server.Start();
+  for (int round = 0; round < 2; ++round) {
+    Request request = Get(server.Url("/big"));
+    request.verifyCertificates = false;
+    request.timeouts = Timeouts::All(3000);
+    Collect sink;
+    EXPECT_EQ(RunOnce(std::move(request), sink), TransferEnd::kComplete);
+    EXPECT_TRUE(sink.body == content) << sink.body.size();
+  }
 }
 
 TEST(TransferBody, AnUploadTheServerStopsReadingIsNotSent) {
