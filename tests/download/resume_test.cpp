@@ -361,6 +361,20 @@ TEST_F(ResumeTest, TooLittleFreeSpaceEndsBeforeAnythingIsWritten) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+TEST_F(ResumeTest, FirstResponsesThatAreNotTheFileSayWhy) {
+  std::string path = folder_.File("first.iso");
+  EXPECT_EQ(Run("http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/x", path, nullptr)
+                .failure,
+            DownloadFailure::kUnreachable);
+  test::RawServer busy("HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy", true);
+  EXPECT_EQ(Run(busy.Url("/x"), path, nullptr).failure, DownloadFailure::kRefused);
+  test::RawServer elsewhere(
+      "HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-9/10\r\nContent-Length: 5\r\n\r\n12345",
+      true);
+  EXPECT_EQ(Run(elsewhere.Url("/x"), path, nullptr).failure, DownloadFailure::kRefused);
+  EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+}
+
 TEST_F(ResumeTest, AStopDuringTheWaitBetweenTriesEndsWithinASecond) {
   FileServer server(content_);
   server.faults.dropTimes = 100;
