@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <clocale>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -72,6 +75,19 @@ bool PlatformAvailable() {
   return XDisplayReachable() || HasEnv("WAYLAND_DISPLAY");
 }
 
+// The program speaks Chinese whatever the desktop's language, so the texts Qt
+// brings along (standard buttons, the folder dialog) do too. Without the
+// translation files they stay English, which is no reason to fail.
+void LoadChineseTranslations(QApplication* app) {
+  auto* translator = new QTranslator(app);
+  if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    app->installTranslator(translator);
+  } else {
+    delete translator;
+  }
+}
+
 }  // namespace
 
 bool StartApplication() {
@@ -82,6 +98,11 @@ bool StartApplication() {
   if (!PlatformAvailable()) return false;
   // Lives as long as the process: threads may still call in while it exits.
   auto* app = new QApplication(gArgc, gArgv);
+  // The application takes the whole locale from the environment; numbers the
+  // program writes keep the C format (a decimal point) under any of them,
+  // while the character type stays the user's.
+  std::setlocale(LC_NUMERIC, "C");
+  LoadChineseTranslations(app);
   // Closing the window is reported to the program, which ends the loop itself.
   app->setQuitOnLastWindowClosed(false);
   BindUiThread();
