@@ -4,8 +4,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
-#include <QHBoxLayout>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -42,13 +42,14 @@ QRect AvailableScreen(const QWidget* owner) {
   return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 800, 600);
 }
 
-// A box grows with its contents up to three fifths of the screen's width (and
-// never less than a small screen allows), then wraps them within it.
+// A box grows with its contents up to three fifths of the screen's width, on a
+// small screen up to the 488 pixels it always had, then wraps them within it.
 int MaxContentWidth(const QWidget* owner) {
   return std::max(488, AvailableScreen(owner).width() * 3 / 5) - 2 * kSideMargin;
 }
 
-// A message taller than three quarters of the screen scrolls.
+// A message that would make the box taller than about three quarters of the
+// screen (100 pixels for the title bar, margins and buttons) scrolls.
 QWidget* MessageArea(const QString& text, QWidget* box) {
   const int maxWidth = MaxContentWidth(box->parentWidget());
   auto* message = new MessageText(text, maxWidth, box);

@@ -265,8 +265,7 @@ void SystemMessageBox(const UiText* title, const UiText* message) {
 
 UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox) {
   UiText* text = CallOnUiThread<UiText*>(nullptr, [&] {
-    return NewTextBuffer(
-        ShowFolderBrowser(ReadText(title), ReadText(initialFolder), editBox != 0));
+    return NewTextBuffer(ShowFolderBrowser(ReadText(title), ReadText(initialFolder), editBox != 0));
   });
   return text != nullptr ? text : EmptyText();
 }

@@ -234,8 +234,8 @@ TEST_F(DialogsTest, QtsOwnTextsSpeakChinese) {
 
   QStringList labels;
   Browse({}, QDir::tempPath(), 1, [&](QFileDialog* dialog) {
-    for (auto part : {QFileDialog::LookIn, QFileDialog::FileName, QFileDialog::Accept,
-                      QFileDialog::Reject}) {
+    for (auto part :
+         {QFileDialog::LookIn, QFileDialog::FileName, QFileDialog::Accept, QFileDialog::Reject}) {
       labels << dialog->labelText(part);
     }
   });

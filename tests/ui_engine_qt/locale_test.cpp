@@ -56,7 +56,9 @@ TEST(EngineLocale, NumbersKeepTheDecimalPointUnderADecimalCommaLocale) {
   BuiltLocale built;
   if (std::setlocale(LC_ALL, kLocale) == nullptr) {
     const std::string failure = built.Build();
-    if (failure == "no localedef") GTEST_SKIP() << "no de_DE.UTF-8 locale and no localedef to build one";
+    if (failure == "no localedef") {
+      GTEST_SKIP() << "no de_DE.UTF-8 locale and no localedef to build one";
+    }
     ASSERT_EQ(failure, "");
     ASSERT_NE(std::setlocale(LC_ALL, kLocale), nullptr) << "the locale built is not usable";
   }
