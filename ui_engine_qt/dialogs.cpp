@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <initializer_list>
 
 #include "ui_engine_qt/frame_window.h"
 #include "ui_engine_qt/message_text.h"
@@ -112,6 +113,13 @@ QString StartFolder(const QString& asked) {
   return QDir::homePath();
 }
 
+// The file dialog's parts by their object names; a part a Qt version lacks is skipped.
+void HideParts(QFileDialog& dialog, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (auto* part = dialog.findChild<QWidget*>(QLatin1String(name))) part->hide();
+  }
+}
+
 }  // namespace
 
 int ShowMessageBox(const QString& title, const QString& message, const QString& captions) {
@@ -168,11 +176,9 @@ QString ShowFolderBrowser(const QString& title, const QString& initialFolder, bo
   // After the mode: the dialog names itself after its mode while it has no
   // title, and an empty title asked for stays empty.
   dialog.setWindowTitle(title);
-  if (!editBox) {
-    for (const char* name : {"fileNameEdit", "fileNameLabel"}) {
-      if (auto* part = dialog.findChild<QWidget*>(QLatin1String(name))) part->hide();
-    }
-  }
+  // A file type to choose means nothing where only folders are listed.
+  HideParts(dialog, {"fileTypeCombo", "fileTypeLabel"});
+  if (!editBox) HideParts(dialog, {"fileNameEdit", "fileNameLabel"});
   if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList chosen = dialog.selectedFiles();
   return chosen.isEmpty() ? QString() : chosen.first();

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,10 +76,30 @@ bool PlatformAvailable() {
   return XDisplayReachable() || HasEnv("WAYLAND_DISPLAY");
 }
 
+// Texts of the folder dialog that Qt's Chinese catalogue lacks: the type
+// column names every folder. Asked only after the catalogue itself.
+class CatalogueGaps : public QTranslator {
+ public:
+  using QTranslator::QTranslator;
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* source, const char*, int) const override {
+    if (context == nullptr || source == nullptr) return {};
+    if (std::string_view(context) != "QAbstractFileIconProvider") return {};
+    static const std::map<std::string_view, QString> kTexts = {
+        {"Folder", QStringLiteral("文件夹")},     {"File Folder", QStringLiteral("文件夹")},
+        {"Drive", QStringLiteral("驱动器")},      {"File", QStringLiteral("文件")},
+        {"Shortcut", QStringLiteral("快捷方式")}, {"Unknown", QStringLiteral("未知")}};
+    const auto found = kTexts.find(source);
+    return found != kTexts.end() ? found->second : QString();
+  }
+};
+
 // The program speaks Chinese whatever the desktop's language, so the texts Qt
 // brings along (standard buttons, the folder dialog) do too. Without the
 // translation files they stay English, which is no reason to fail.
 void LoadChineseTranslations(QApplication* app) {
+  // Installed first, so it is asked last.
+  app->installTranslator(new CatalogueGaps(app));
   auto* translator = new QTranslator(app);
   if (translator->load(QStringLiteral("qtbase_zh_CN"),
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -1,9 +1,11 @@
 // The boxes, driven the way a user would: a timer on the UI thread finds the
 // open box and presses a button, types or closes it.
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -239,7 +241,9 @@ TEST_F(DialogsTest, QtsOwnTextsSpeakChinese) {
       labels << dialog->labelText(part);
     }
   });
-  ASSERT_EQ(labels.size(), 4);
+  // What the folder dialog lists in its type column for every folder.
+  labels << QFileIconProvider().type(QFileInfo(QDir::tempPath()));
+  ASSERT_EQ(labels.size(), 5);
   for (const QString& label : labels) EXPECT_TRUE(IsChinese(label)) << label.toStdString();
 }
 
@@ -261,10 +265,16 @@ TEST_F(DialogsTest, FolderBrowserOffersTheNameEditOnlyWhenAsked) {
   };
   int withEdit = -1;
   int withoutEdit = -1;
-  Browse({}, QDir::tempPath(), 1, [&](QFileDialog* dialog) { withEdit = visibleEdits(dialog); });
+  int choices = -1;
+  Browse({}, QDir::tempPath(), 1, [&](QFileDialog* dialog) {
+    withEdit = visibleEdits(dialog);
+    choices = 0;
+    for (auto* combo : dialog->findChildren<QComboBox*>()) choices += combo->isVisible() ? 1 : 0;
+  });
   Browse({}, QDir::tempPath(), 0, [&](QFileDialog* dialog) { withoutEdit = visibleEdits(dialog); });
   EXPECT_EQ(withEdit, 1);
   EXPECT_EQ(withoutEdit, 0);
+  EXPECT_EQ(choices, 1) << "more than the folder to look in: a file type among folders only";
 }
 
 TEST_F(DialogsTest, FolderBrowserStartsInTheNearestFolderThatExists) {
