@@ -31,8 +31,10 @@ char* gArgv[] = {gProgramName, nullptr};
 QEventLoop* gLoop = nullptr;  // the running loop, if any
 std::optional<int32_t> gPendingQuit;
 
+// The environment and the locale are read and set at start-up only, before
+// the program runs threads of its own that could change them meanwhile.
 bool HasEnv(const char* name) {
-  const char* value = std::getenv(name);
+  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
   return value != nullptr && value[0] != '\0';
 }
 
@@ -55,7 +57,7 @@ bool CanConnect(const std::string& path, bool abstract) {
 // system or in the abstract namespace; remote displays are left for Qt to try.
 bool XDisplayReachable() {
   if (!HasEnv("DISPLAY")) return false;
-  std::string_view display(std::getenv("DISPLAY"));
+  std::string_view display(std::getenv("DISPLAY"));  // NOLINT(concurrency-mt-unsafe)
   if (display.starts_with("unix:")) display.remove_prefix(4);
   if (!display.starts_with(":")) return true;
   display.remove_prefix(1);
@@ -66,7 +68,7 @@ bool XDisplayReachable() {
 // Qt aborts the process when its platform cannot start, so the usual
 // platforms are only tried when their display is named.
 bool PlatformAvailable() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  const char* platform = std::getenv("QT_QPA_PLATFORM");  // NOLINT(concurrency-mt-unsafe)
   if (platform != nullptr && platform[0] != '\0') {
     const std::string_view name(platform);
     if (name.starts_with("xcb")) return XDisplayReachable();
@@ -122,7 +124,7 @@ bool StartApplication() {
   // The application takes the whole locale from the environment; numbers the
   // program writes keep the C format (a decimal point) under any of them,
   // while the character type stays the user's.
-  std::setlocale(LC_NUMERIC, "C");
+  std::setlocale(LC_NUMERIC, "C");  // NOLINT(concurrency-mt-unsafe)
   LoadChineseTranslations(app);
   // Closing the window is reported to the program, which ends the loop itself.
   app->setQuitOnLastWindowClosed(false);
