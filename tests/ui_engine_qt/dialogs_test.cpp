@@ -33,6 +33,8 @@ class DialogsTest : public EngineTest {
             act(box);
           } else if (triesLeft > 0) {
             WhenBoxOpens(std::move(act), triesLeft - 1);
+          } else {
+            ADD_FAILURE() << "no box opened within 5 s";
           }
         },
         10);
