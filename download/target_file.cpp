@@ -68,9 +68,7 @@ bool TargetFile::Append(const char* data, size_t size) {
   if (!Reserve(kInitialCapacity)) return false;
   if (pending_ + size > capacity_) {
     if (!Flush()) return false;
-    // Copying it would only cost time: the write is large enough as it is.
-    if (size >= static_cast<size_t>(kCombinedWriteBytes)) return WriteAll(data, size);
-    if (size > capacity_ && !Reserve(kCombinedWriteBytes)) return false;
+    if (size >= capacity_) return WriteAll(data, size);
   }
   std::memcpy(buffer_.get() + pending_, data, size);
   pending_ += size;

@@ -1,11 +1,11 @@
 // The file a download writes, with its write-combining buffer.
 //
 // Chunks are written in arrival order. Small chunks are gathered in the buffer
-// (10240 bytes at first) so the file sees fewer, larger writes; a chunk that
-// does not fit behind the pending bytes makes them go to the file first. A
-// chunk larger than the buffer grows it to kCombinedWriteBytes, so that medium
-// chunks (the 16 KiB records of a TLS connection) are combined as well; a chunk
-// of at least that size is written straight from the caller's memory.
+// (10240 bytes) so the file sees fewer, larger writes; a chunk that does not
+// fit behind the pending bytes makes them go to the file first. A chunk at
+// least as large as the buffer is written straight from the caller's memory:
+// copying it would only cost time (a TLS connection hands over 16 KiB records,
+// a plain one up to the transport's 512 KiB).
 #pragma once
 
 #include <cstddef>
@@ -20,7 +20,6 @@ namespace tw {
 class TargetFile {
  public:
   static constexpr int32_t kInitialCapacity = 10240;
-  static constexpr int32_t kCombinedWriteBytes = 256 * 1024;
 
   TargetFile() = default;
   ~TargetFile();

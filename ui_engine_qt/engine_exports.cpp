@@ -278,9 +278,9 @@ void SystemMessageBox(const UiText* title, const UiText* message) {
   RunOnUiThread([&] { ShowSystemMessageBox(ReadText(title), ReadText(message)); });
 }
 
-UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t) {
+UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox) {
   UiText* text = CallOnUiThread<UiText*>(nullptr, [&] {
-    return NewTextBuffer(ShowFolderBrowser(ReadText(title), ReadText(initialFolder)));
+    return NewTextBuffer(ShowFolderBrowser(ReadText(title), ReadText(initialFolder), editBox != 0));
   });
   return text != nullptr ? text : EmptyText();
 }

@@ -1,5 +1,6 @@
 #include "web/http_fetch.h"
 
+#include <functional>
 #include <optional>
 
 #include "net/transfer.h"
@@ -101,12 +102,13 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
   request.carryCookies = !cookies.empty();
   request.followRedirects = !options.noRedirect;
   request.maxBodyBytes = kMaxBodyBytes;
-  const bool uiThread = IsUiThread();
-  if (uiThread || options.abandoned) {
-    // The abandon check is asked after the window's messages have run, so a
-    // click that abandons the request is seen at this very wait.
-    request.poll = [uiThread, abandoned = options.abandoned] {
-      if (uiThread) ProcessPendingMessages();
+  // Between waits the window's messages run (on the UI thread), then the
+  // caller may abandon the request.
+  bool onUiThread = IsUiThread();
+  std::function<bool()> abandoned = options.abandoned;
+  if (onUiThread || abandoned) {
+    request.poll = [onUiThread, abandoned] {
+      if (onUiThread) ProcessPendingMessages();
       return abandoned && abandoned();
     };
     request.pollIntervalMs = kPumpIntervalMs;
@@ -138,7 +140,7 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
       keepBody = false;
       break;
     case net::TransferEnd::kWoken:
-      return Text();  // abandoned: no output at all
+      return Text();  // abandoned: no output is written
     default:  // no response, too many redirects
       return fail(texts.error712);
   }

@@ -193,38 +193,38 @@ TEST_F(PeriodicThreadTest, DestroyWaitsForSpawnedAndTerminatedCalls) {
   counter.reset();
 }
 
-TEST(TargetFileTest, CombinesSmallChunksAndFlushesBeforeALargeOne) {
+TEST(TargetFileTest, CombinesSmallChunksAndWritesLargeOnesDirectly) {
   test::TempFolder folder;
   std::string path = folder.File("combined.bin");
-  constexpr size_t kHuge = TargetFile::kCombinedWriteBytes + 1;
-  std::string data = test::Pattern(100 + 200 + 20000 + 16384 * 20 + 50 + kHuge + 7);
+  std::string data = test::Pattern(100 + 200 + 16384 + 16384 + 10000 + 300 + 10240 + 7);
   TargetFile file;
   ASSERT_TRUE(file.Open(path));
-  ASSERT_TRUE(file.Append(data.data(), 100));
-  ASSERT_TRUE(file.Append(data.data() + 100, 200));
+  size_t at = 0;
+  auto append = [&](size_t size) {
+    bool ok = file.Append(data.data() + at, size);
+    at += size;
+    return ok;
+  };
+  ASSERT_TRUE(append(100));
+  ASSERT_TRUE(append(200));
   EXPECT_EQ(file.WriteCalls(), 0);
   EXPECT_EQ(file.PendingBytes(), 300u);
-  EXPECT_EQ(file.Capacity(), 10240u);
   // Larger than the buffer while bytes are pending: those go first, then the
-  // buffer grows so that chunks of this size are combined too.
-  size_t at = 300;
-  ASSERT_TRUE(file.Append(data.data() + at, 20000));
-  at += 20000;
-  EXPECT_EQ(file.WriteCalls(), 1);
-  EXPECT_EQ(file.WrittenBytes(), 300);
-  EXPECT_EQ(file.Capacity(), static_cast<size_t>(TargetFile::kCombinedWriteBytes));
-  // Twenty TLS-sized records: the buffer fills, goes out whole, fills again.
-  for (int i = 0; i < 20; ++i, at += 16384) ASSERT_TRUE(file.Append(data.data() + at, 16384));
+  // chunk itself, without passing through the buffer.
+  ASSERT_TRUE(append(16384));
   EXPECT_EQ(file.WriteCalls(), 2);
-  ASSERT_TRUE(file.Append(data.data() + at, 50));
-  at += 50;
-  // A chunk of a whole combined write: the pending bytes, then the chunk itself.
-  int64_t before = file.WriteCalls();
-  ASSERT_TRUE(file.Append(data.data() + at, kHuge));
-  at += kHuge;
-  EXPECT_EQ(file.WriteCalls(), before + 2);
+  EXPECT_EQ(file.WrittenBytes(), 300 + 16384);
   EXPECT_EQ(file.PendingBytes(), 0u);
-  ASSERT_TRUE(file.Append(data.data() + at, 7));
+  ASSERT_TRUE(append(16384));  // nothing pending: straight to the file
+  EXPECT_EQ(file.WriteCalls(), 3);
+  ASSERT_TRUE(append(10000));
+  ASSERT_TRUE(append(300));  // does not fit behind the 10000: they go first
+  EXPECT_EQ(file.WriteCalls(), 4);
+  EXPECT_EQ(file.PendingBytes(), 300u);
+  ASSERT_TRUE(append(10240));  // a buffer's worth behind pending bytes
+  EXPECT_EQ(file.WriteCalls(), 6);
+  ASSERT_TRUE(append(7));
+  EXPECT_EQ(file.Capacity(), 10240u);  // never grown
   ASSERT_TRUE(file.Flush());
   ASSERT_TRUE(file.Close());
   EXPECT_EQ(test::ReadFile(path), data);

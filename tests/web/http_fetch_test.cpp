@@ -469,6 +469,20 @@ TEST(HttpFetch, BodyOverSixtyFourMebibytesFailsAfterTheHeaders) {
   EXPECT_EQ(bytes, Bytes{1});
 }
 
+TEST(HttpFetch, AbandonedRequestEndsAtItsNextWaitWithoutOutputs) {
+  RawServer silent([](int socket, const std::string&) {
+    RawServer::WaitForClose(socket, std::atomic<bool>{false}, 10000);
+  });
+  Text status = kUntouched;
+  int asked = 0;
+  HttpFetchOptions options;
+  options.statusText = &status;
+  options.abandoned = [&asked] { return ++asked == 3; };
+  EXPECT_EQ(HttpFetch("http://127.0.0.1:" + std::to_string(silent.port()) + "/", options), "");
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(status, kUntouched);
+}
+
 std::atomic<int> pumped{0};
 void CountingPump() { pumped.fetch_add(1); }
 
