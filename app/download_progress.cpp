@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <mutex>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "app/app_state.h"
@@ -26,7 +26,7 @@ namespace {
 struct DownloadView {
   std::mutex lock;
   int64_t previousBytesDone = 0;
-  bool failed = false;                 // a Failed report arrived
+  bool failed = false;                               // a Failed report arrived
   DownloadFailure failure = DownloadFailure::kNone;  // why, as the engine told it
   int64_t bytesNeeded = 0;
   std::atomic<bool> cancelled{false};  // the user stopped it
@@ -49,7 +49,8 @@ void ShowFailure(const Text& message) {
 // user never frees too little.
 Text AmountText(int64_t bytes) {
   const double b = static_cast<double>(bytes);
-  if (b / 1048576 - 1024 >= -1e-7) return FormatNumber(std::ceil(b / 1073741824 * 100) / 100) + "GB";
+  if (b / 1048576 - 1024 >= -1e-7)
+    return FormatNumber(std::ceil(b / 1073741824 * 100) / 100) + "GB";
   return FormatNumber(std::ceil(b / 1048576)) + "MB";
 }
 
@@ -91,9 +92,7 @@ Text FailureMessage(DownloadFailure failure, int64_t bytesNeeded) {
   return t.downloadFailed;
 }
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 double RoundHalfUp(double value, int digits) {
   if (value == 0) return 0;

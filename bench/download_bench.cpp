@@ -543,7 +543,8 @@ void DigestThroughput(int64_t size, int repeats) {
   }
   tw::SetBodyDigestsEnabled(true);
   Run w = Median(with), o = Median(without);
-  std::printf("| SHA-256 + SHA-1 | %.0f | %.2f | %s |\n", mib / w.seconds, w.cpu, w.ok ? "yes" : "NO");
+  std::printf("| SHA-256 + SHA-1 | %.0f | %.2f | %s |\n", mib / w.seconds, w.cpu,
+              w.ok ? "yes" : "NO");
   std::printf("| none | %.0f | %.2f | %s |\n", mib / o.seconds, o.cpu, o.ok ? "yes" : "NO");
   std::printf("\nthroughput with digests / without: %.2f\n\n", o.seconds / w.seconds);
   std::fflush(stdout);

@@ -29,8 +29,7 @@ DownloadJob::~DownloadJob() {
 
 ThreadHandle DownloadJob::Start(const Text& url, const Text& targetPath,
                                 ProgressCallback progressCallback, int32_t callbackTag,
-                                EventHandle doneEvent, int64_t expectedBytes,
-                                DownloadHooks hooks) {
+                                EventHandle doneEvent, int64_t expectedBytes, DownloadHooks hooks) {
   if (!workerEntry_) {
     progressEntry_ = BoundEntry::Make(this, &DownloadJob::ReportProgress);
     wakeEntry_ = BoundEntry::Make(this, &DownloadJob::Wake);

@@ -25,14 +25,14 @@
 #pragma once
 
 #include <atomic>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "download/auto_reset_event.h"
-#include "download/bound_entry.h"
 #include "download/body_digests.h"
+#include "download/bound_entry.h"
 #include "download/critical_section_lock.h"
 #include "download/download_hooks.h"
 #include "download/download_status.h"
@@ -145,11 +145,11 @@ class DownloadJob {
   int32_t waitUnitMs_ = 1000;
   // The worker's alone while it runs.
   bool totalFromExpectation_ = false;
-  bool begun_ = false;          // the part file is open and Started was reported
-  bool rangesServed_ = false;   // the first response was a 206 with a Content-Range
-  std::string validator_;       // of the file the part holds
-  int64_t carriedTotal_ = 0;    // the total an earlier download recorded
-  Refusal refusal_;             // why the last response was not taken
+  bool begun_ = false;         // the part file is open and Started was reported
+  bool rangesServed_ = false;  // the first response was a 206 with a Content-Range
+  std::string validator_;      // of the file the part holds
+  int64_t carriedTotal_ = 0;   // the total an earlier download recorded
+  Refusal refusal_;            // why the last response was not taken
   DownloadFailure failure_ = DownloadFailure::kNone;
   int64_t bytesNeeded_ = 0;
   std::atomic<int32_t> attempts_{0};

@@ -54,9 +54,9 @@ int32_t StartDownload(const Text& url, const Text& targetPath, ProgressCallback 
     }
   }
   auto doneEvent = std::make_shared<AutoResetEvent>();
-  DownloadArguments arguments{&RunDownload, url,       targetPath, std::move(progressCallback),
-                              id,           doneEvent, registry,   expectedBytes,
-                              std::move(hooks)};
+  DownloadArguments arguments{
+      &RunDownload, url,           targetPath,      std::move(progressCallback), id, doneEvent,
+      registry,     expectedBytes, std::move(hooks)};
   ThreadHandle thread = LaunchDownloadThread(std::move(arguments));
   // An entry without a thread could never be removed and would block its id
   // for good; such a download is refused instead.

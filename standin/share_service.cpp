@@ -205,9 +205,9 @@ void RegisterShareService(httplib::Server& server, const StandinOptions& options
       lastServed = generation;
     }
     const int number = fileResponses++;
-    const std::string etag =
-        "\"standin-" + std::to_string(options.size) +
-        (options.changingEtag ? "-" + std::to_string(number) : std::string()) + "\"";
+    const std::string etag = "\"standin-" + std::to_string(options.size) +
+                             (options.changingEtag ? "-" + std::to_string(number) : std::string()) +
+                             "\"";
     std::uint64_t first = 0;
     if (!options.noRanges && !options.noLength && request.has_header("Range")) {
       std::optional<std::uint64_t> start = RangeStart(request.get_header_value("Range"));

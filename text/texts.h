@@ -23,9 +23,9 @@ struct SystemTexts {
   Text initialStatus;    // 0B/s    00:00:00    -
 
   // Catalog.
-  Text columnImage;  // 系统镜像
-  Text columnSize;   // 大小
-  Text columnLink;   // 链接
+  Text columnImage;        // 系统镜像
+  Text columnSize;         // 大小
+  Text columnLink;         // 链接
   Text defaultFolderName;  // 下载的系统镜像
 
   // Download request and progress.

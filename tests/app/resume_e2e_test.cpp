@@ -62,8 +62,8 @@ TEST(ResumeRoad, ADownloadSurvivesTwoDropsAndItsChecksumsHold) {
   constexpr std::size_t kSize = 3 * 1048576;
   const fs::path log = MakeTempDir("requests") / "log.txt";
   Standin standin({"--size", std::to_string(kSize), "--drop-after", std::to_string(1048576),
-                   "--drop-times", "2", "--throttle", std::to_string(4 * 1048576),
-                   "--request-log", log.string()});
+                   "--drop-times", "2", "--throttle", std::to_string(4 * 1048576), "--request-log",
+                   log.string()});
   Session session;
   session.ShareHost(standin.Host());
   ASSERT_EQ(session.Run(kStart + Download("survivor") +
@@ -123,12 +123,14 @@ struct FailureCase {
 
 TEST(ResumeRoad, EachFailureBoxSaysWhy) {
   const FailureCase cases[] = {
-      {"drops every time", {"--drop-after", "300000", "--size", "2000000"},
+      {"drops every time",
+       {"--drop-after", "300000", "--size", "2000000"},
        "连接中断，5次续传均未成功。"},
       {"the link expires twice",
        {"--expiring-links", "--drop-after", "300000", "--drop-times", "2", "--size", "2000000"},
        "服务器已不再提供此文件。"},
-      {"too little space", {"--size", "1125899906842624"},
+      {"too little space",
+       {"--size", "1125899906842624"},
        "磁盘空间不足，需要 1048576GB 可用空间。"},
       {"the part file cannot be made", {"--size", "2000000"}, "无法写入文件。"},
   };
@@ -141,13 +143,14 @@ TEST(ResumeRoad, EachFailureBoxSaysWhy) {
     if (std::string(c.name) == "the part file cannot be made") {
       fs::create_directories(folder / "why.iso.part");
     }
-    ASSERT_EQ(session.Run(kStart + Download("why") +
-                          "wait ^msgbox.下载失败 60000\nsleep 300\nclose\n"),
-              0)
+    ASSERT_EQ(
+        session.Run(kStart + Download("why") + "wait ^msgbox.下载失败 60000\nsleep 300\nclose\n"),
+        0)
         << session.StandardError();
     const Record r = session.record();
-    EXPECT_EQ(BoxesTitled(r, "下载失败"),
-              std::vector<std::string>{std::string("msgbox 下载失败\t") + c.message + "\t确认\t-> 0"});
+    EXPECT_EQ(
+        BoxesTitled(r, "下载失败"),
+        std::vector<std::string>{std::string("msgbox 下载失败\t") + c.message + "\t确认\t-> 0"});
     EXPECT_TRUE(BoxesTitled(r, "下载完成").empty());
     EXPECT_FALSE(fs::exists(folder / "why.iso"));
   }
@@ -159,9 +162,9 @@ TEST(ResumeRoad, AnExpiredLinkIsRenewedAndTheDownloadCompletes) {
                    std::to_string(1048576), "--drop-times", "1"});
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(session.Run(kStart + Download("renewed") +
-                        "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
-            0)
+  ASSERT_EQ(
+      session.Run(kStart + Download("renewed") + "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
+      0)
       << session.StandardError();
   EXPECT_TRUE(HoldsServedBytes(session.documents() / "下载的系统镜像" / "renewed.iso", kSize));
   EXPECT_TRUE(BoxesTitled(session.record(), "下载失败").empty());

@@ -31,11 +31,11 @@ constexpr size_t kSize = 200000;
 
 // What the server does with each file request, by its number (0 first).
 struct Faults {
-  int dropTimes = 0;          // the first this many responses close early...
-  size_t dropAfter = 0;       // ...after this many of their bytes
-  bool silentFirst = false;   // the first response goes silent after dropAfter bytes
-  bool ranges = true;         // Range honoured (206 with Content-Range)
-  bool changingEtag = false;  // every response names another version
+  int dropTimes = 0;           // the first this many responses close early...
+  size_t dropAfter = 0;        // ...after this many of their bytes
+  bool silentFirst = false;    // the first response goes silent after dropAfter bytes
+  bool ranges = true;          // Range honoured (206 with Content-Range)
+  bool changingEtag = false;   // every response names another version
   bool resumeWith200 = false;  // a ranged request after the first gets the whole file
   int64_t shiftRange = 0;      // a ranged request gets a range starting this far off
   int goneFor = 0;             // on "/old", requests after the first are answered this
@@ -199,10 +199,10 @@ TEST_F(ResumeTest, DropsAndSilenceAreResumedToAByteIdenticalFile) {
     EXPECT_TRUE(test::ReadFile(path) == content_);
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
     EXPECT_FALSE(std::filesystem::exists(path + ".part.resume"));
-    EXPECT_EQ(server.Requests(),
-              (std::vector<std::string>{"Range=bytes=0- If-Range=",
-                                        "Range=bytes=40000- If-Range=\"v0\"",
-                                        "Range=bytes=80000- If-Range=\"v0\""}));
+    EXPECT_EQ(
+        server.Requests(),
+        (std::vector<std::string>{"Range=bytes=0- If-Range=", "Range=bytes=40000- If-Range=\"v0\"",
+                                  "Range=bytes=80000- If-Range=\"v0\""}));
     ExpectOneDownload(log);
     EXPECT_EQ(log.Count(Failed), 0);
     EXPECT_EQ(log.Reports().back().fraction, 1.0f);
@@ -248,10 +248,10 @@ TEST_F(ResumeTest, ContinuationsThatDoNotFitFailWithThePartAsItWas) {
     int connections;
   };
   const Case cases[] = {
-      {"resume answered 200", [](Faults& f) { f.resumeWith200 = true; },
-       DownloadFailure::kChanged, 2},
-      {"range at another offset", [](Faults& f) { f.shiftRange = 1000; },
-       DownloadFailure::kChanged, 2},
+      {"resume answered 200", [](Faults& f) { f.resumeWith200 = true; }, DownloadFailure::kChanged,
+       2},
+      {"range at another offset", [](Faults& f) { f.shiftRange = 1000; }, DownloadFailure::kChanged,
+       2},
       {"ETag changed between attempts", [](Faults& f) { f.changingEtag = true; },
        DownloadFailure::kChanged, 2},
       {"no ranges served", [](Faults& f) { f.ranges = false; }, DownloadFailure::kNoRanges, 1},
@@ -289,10 +289,10 @@ TEST_F(ResumeTest, AnExpiredLinkIsRenewedOnceAndTheDownloadGoesOn) {
   EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
   EXPECT_EQ(outcome.renewals, 1);
   EXPECT_TRUE(test::ReadFile(path) == content_);
-  EXPECT_EQ(server.Requests(), (std::vector<std::string>{
-                                   "Range=bytes=0- If-Range=",
-                                   "Range=bytes=70000- If-Range=\"v0\"",  // 410 on /old
-                                   "Range=bytes=70000- If-Range=\"v0\""}));
+  EXPECT_EQ(server.Requests(),
+            (std::vector<std::string>{"Range=bytes=0- If-Range=",
+                                      "Range=bytes=70000- If-Range=\"v0\"",  // 410 on /old
+                                      "Range=bytes=70000- If-Range=\"v0\""}));
   ExpectOneDownload(log);
 
   // No fresh link to be had: the file is gone.
@@ -363,9 +363,9 @@ TEST_F(ResumeTest, TooLittleFreeSpaceEndsBeforeAnythingIsWritten) {
 
 TEST_F(ResumeTest, FirstResponsesThatAreNotTheFileSayWhy) {
   std::string path = folder_.File("first.iso");
-  EXPECT_EQ(Run("http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/x", path, nullptr)
-                .failure,
-            DownloadFailure::kUnreachable);
+  EXPECT_EQ(
+      Run("http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/x", path, nullptr).failure,
+      DownloadFailure::kUnreachable);
   test::RawServer busy("HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy", true);
   EXPECT_EQ(Run(busy.Url("/x"), path, nullptr).failure, DownloadFailure::kRefused);
   test::RawServer elsewhere(
@@ -402,13 +402,14 @@ TEST(ResumeRulesTest, ContentRangesAndValidators) {
   EXPECT_EQ(range->first, 100);
   EXPECT_EQ(range->total, 5368709243);
   EXPECT_FALSE(ParseContentRange("bytes 100-199/*")->total);
-  for (const char* bad : {"bytes 200-100/300", "bytes 0-299/300x", "items 0-1/2", "bytes 0-299/299",
-                          "bytes -5/10"}) {
+  for (const char* bad :
+       {"bytes 200-100/300", "bytes 0-299/300x", "items 0-1/2", "bytes 0-299/299", "bytes -5/10"}) {
     EXPECT_FALSE(ParseContentRange(bad)) << bad;
   }
   net::ResponseHead head;
-  head.rawHeaders = "HTTP/1.1 206 Partial\r\nLast-Modified: Tue, 01 Dec 2026 10:00:00 GMT\r\n"
-                    "ETag: W/\"weak\"\r\n\r\n";
+  head.rawHeaders =
+      "HTTP/1.1 206 Partial\r\nLast-Modified: Tue, 01 Dec 2026 10:00:00 GMT\r\n"
+      "ETag: W/\"weak\"\r\n\r\n";
   // A weak ETag cannot go into If-Range; the date can.
   EXPECT_EQ(ValidatorOf(head), "Tue, 01 Dec 2026 10:00:00 GMT");
   EXPECT_EQ(RangeRequestLines(0, ""), (std::vector<std::string>{"Range:bytes=0-"}));
