@@ -48,7 +48,8 @@ TEST(ScriptBudgetTeardown, DocumentsCannotLeaveAFinalizerBehind) {
   const std::string attempts[] = {
       "(function () { Duktape.fin({}, " + endless + "); return 1; })()",
       "(function () { var o = {}; Duktape.fin(o, " + endless + "); return o; })()",
-      "(function () { var D = this.Duktape; D.fin(Object.prototype, " + endless + "); return 1; })()",
+      "(function () { var D = this.Duktape; D.fin(Object.prototype, " + endless +
+          "); return 1; })()",
   };
   for (const std::string& text : attempts) {
     Bounded("parse and destroy", [&] {
@@ -66,18 +67,16 @@ TEST(ScriptBudgetTeardown, DocumentsCannotLeaveAFinalizerBehind) {
 TEST(ScriptBudgetTeardown, FreeingAFullHeapReturnsPromptly) {
   Bounded("fill and destroy", [] {
     JsonObject json;
-    json.Parse(
-        "(function () { var a = []; for (;;) a.push({k: [a.length, 'x' + a.length]}); })()");
+    json.Parse("(function () { var a = []; for (;;) a.push({k: [a.length, 'x' + a.length]}); })()");
   });
 }
 
 TEST(ScriptBudgetRegExpCompile, ClassesInADocumentAreCutOff) {
   const std::string classes = Repeat("[\\\\u0000-\\\\uffff]", 10000);
   JsonObject json;
-  Bounded("parse", [&] {
-    EXPECT_FALSE(json.Parse("new RegExp('" + classes + "', 'i')"));
-  });
-  Bounded("parse literal", [&] { EXPECT_FALSE(json.Parse("/" + Repeat("[\\u0000-\\uffff]", 10000) + "/i")); });
+  Bounded("parse", [&] { EXPECT_FALSE(json.Parse("new RegExp('" + classes + "', 'i')")); });
+  Bounded("parse literal",
+          [&] { EXPECT_FALSE(json.Parse("/" + Repeat("[\\u0000-\\uffff]", 10000) + "/i")); });
   // A script that catches the cut-off and compiles again is stopped all the same.
   Bounded("retrying parse", [&] {
     EXPECT_FALSE(json.Parse("(function () { for (;;) { try { new RegExp('" + classes +
@@ -89,15 +88,32 @@ TEST(ScriptBudgetRegExpCompile, ClassesInADocumentAreCutOff) {
 TEST(ScriptBudgetRegExpCompile, CreateIsCutOffAndTheObjectRecovers) {
   RegexObject regex;
   // Some 50 times what compiles within the budget in an optimised build.
-  Bounded("create", [&] {
-    EXPECT_FALSE(regex.Create(Repeat("[\\u0000-\\uffff]", 60000), "subject"));
-  });
+  Bounded("create",
+          [&] { EXPECT_FALSE(regex.Create(Repeat("[\\u0000-\\uffff]", 60000), "subject")); });
   EXPECT_EQ(regex.GetMatchCount(), 0);
   EXPECT_EQ(regex.Replace("_"), "");
   // A short one may or may not compile in time; either way it returns.
   Bounded("create short", [&] { regex.Create(Repeat("[\\u0000-\\uffff]", 120), "subject"); });
   ASSERT_TRUE(regex.Create("b+", "abbbc"));
   EXPECT_EQ(regex.Replace("_"), "a_c");
+}
+
+TEST(ScriptBudgetOperation, SeveralEvaluationsShareOneBudget) {
+  // The root becomes an accessor that never returns, so each step that reads
+  // or writes it runs into the clock.
+  const std::string trap =
+      "(function () { Object.defineProperty(this, 'da', {get: function () { for (;;) {} }, "
+      "set: function () { for (;;) {} }}); return 1; }).call(this)";
+  JsonObject json;
+  Bounded("parse", [&] { EXPECT_FALSE(json.Parse(trap)); });
+  Bounded("set", [&] { EXPECT_FALSE(json.SetValue("a.b", "v")); });
+  Bounded("get", [&] { EXPECT_EQ(json.GetValue("a"), ""); });
+  Bounded("push", [&] { EXPECT_FALSE(json.ArrayPush("v", "list")); });
+  Bounded("node values", [&] {
+    std::vector<Text> values;
+    EXPECT_EQ(json.GetNodeValues(values, "", true), 0);
+  });
+  ExpectUsable(json);
 }
 
 }  // namespace
