@@ -74,9 +74,9 @@ TEST(ScriptThreads, ABudgetRunningOutStaysOnItsThread) {
   for (int round = 0; round < 40; ++round) {
     JsonObject json;
     RegexObject regex;
-    if (json.Parse("{\"a\":[" + std::to_string(round) + "]}") &&
-        json.GetArrayValue(0, "a") == std::to_string(round) && regex.Create("\\d+", "a1b22") &&
-        regex.GetMatchCount() == 2) {
+    const std::string n = std::to_string(round);
+    if (json.Parse("{\"a\":[" + n + "]}") && json.GetArrayValue(0, "a") == n &&
+        regex.Create("\\d+", "a1b22") && regex.GetMatchCount() == 2) {
       ++good;
     }
   }
