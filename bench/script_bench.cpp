@@ -99,7 +99,7 @@ void MeasureHostile() {
     tw::RegexObject regex;
     regex.Create("(a+)+b", std::string(40, 'a'));
   });
-  Worst("destroy: heap filled to its cap", rounds, [] {
+  Worst("Parse + destroy: heap filled to its cap", rounds, [] {
     auto json = std::make_unique<tw::JsonObject>();
     json->Parse(
         "(function () { var a = []; for (;;) a.push({k: [a.length, 'x' + a.length]}); })()");
@@ -108,7 +108,7 @@ void MeasureHostile() {
     std::printf("  (destruction alone %.1f ms)\n",
                 std::chrono::duration<double, std::milli>(Clock::now() - start).count());
   });
-  Worst("destroy: after a finalizer was asked for", rounds, [] {
+  Worst("Parse + destroy: a finalizer asked for", rounds, [] {
     tw::JsonObject json;
     json.Parse("(function () { Duktape.fin({}, function () { for (;;) {} }); return 1; })()");
   });
