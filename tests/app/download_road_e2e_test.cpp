@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 const std::string kStart = "wait ^selected\n";
 // The folder button's caption is the last control the busy state enables
 // again; a click sent before that would reach a disabled button.
-const std::string kIdleAgain = "wait ^enabled 8 1$ 10000\n";
+const std::string kIdleAgain = "wait-enabled text=选择保存位置 10000\n";
 
 std::string Download(const std::string& name, int confirm = 0) {
   return "answer-input " + name + "\nanswer-box " + std::to_string(confirm) +
@@ -71,9 +71,9 @@ TEST(DownloadRoad, CompleteDownloadArrivesWithItsBytesAndSaysSo) {
   ASSERT_NE(standin.port(), 0);
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(
-      session.Run(kStart + Download("a/b:c") + "wait ^msgbox.下载完成 40000\nsleep 300\nclose\n"),
-      0)
+  ASSERT_EQ(session.Run(kStart + Download("a/b:c") + "wait ^msgbox.下载完成 40000\n" + kIdleAgain +
+                        "close\n"),
+            0)
       << session.StandardError();
   const Record r = session.record();
 
@@ -111,7 +111,7 @@ TEST(DownloadRoad, CancelReturnsToIdleAndKeepsWhatWasWritten) {
   Session session;
   session.ShareHost(standin.Host());
   ASSERT_EQ(session.Run(kStart + Download("part") + "wait MB/s   [1-9]\\d*MB$ 20000\n" +
-                        "click text=取消下载\nsleep 1500\nclose\n"),
+                        "click text=取消下载\n" + kIdleAgain + "close\n"),
             0)
       << session.StandardError();
   const Record r = session.record();
@@ -134,9 +134,10 @@ TEST(DownloadRoad, DroppedTransferFailsAndTheNextDownloadCanStart) {
                    "--throttle", std::to_string(4 * 1048576), "--no-ranges"});
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(session.Run(kStart + Download("one") + "wait ^msgbox.下载失败 20000\n" + kIdleAgain +
-                        Download("two") + "wait-new ^msgbox.下载失败 20000\nsleep 300\nclose\n"),
-            0)
+  ASSERT_EQ(
+      session.Run(kStart + Download("one") + "wait ^msgbox.下载失败 20000\n" + kIdleAgain +
+                  Download("two") + "wait-new ^msgbox.下载失败 20000\n" + kIdleAgain + "close\n"),
+      0)
       << session.StandardError();
   const Record r = session.record();
   const auto failed = BoxesTitled(r, "下载失败");
@@ -155,7 +156,8 @@ TEST(DownloadRoad, UnresolvableShareLinkFails) {
   Standin standin({"--no-marker"});
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(session.Run(kStart + Download("x") + "wait ^msgbox.下载失败 20000\nsleep 200\nclose\n"),
+  ASSERT_EQ(session.Run(kStart + Download("x") + "wait ^msgbox.下载失败 20000\n" + kIdleAgain +
+                        "close\n"),
             0)
       << session.StandardError();
   const Record r = session.record();
@@ -173,7 +175,7 @@ TEST(DownloadRoad, AbandonedRequestsReturnToIdleWithoutDownloading) {
   ASSERT_EQ(session.Run(kStart +
                         "answer-input-dismiss\nclick text=选定下载\nwait ^inputbox\n"
                         "answer-input 　　\nclick text=选定下载\nwait ^msgbox\n" +
-                        Download("kept", 1) + "wait 请您核对文件名\nsleep 500\nclose\n"),
+                        Download("kept", 1) + "wait 请您核对文件名\n" + kIdleAgain + "close\n"),
             0)
       << session.StandardError();
   const Record r = session.record();
@@ -204,8 +206,9 @@ TEST(DownloadRoad, AnErrorPageIsNeitherSavedNorAnnouncedAsComplete) {
   Session session;
   session.ShareHost(standin.Host());
   const fs::path folder = session.documents() / "下载的系统镜像";
-  ASSERT_EQ(
-      session.Run(kStart + Download("gone") + "wait ^msgbox.下载失败 20000\nsleep 300\nclose\n"), 0)
+  ASSERT_EQ(session.Run(kStart + Download("gone") + "wait ^msgbox.下载失败 20000\n" + kIdleAgain +
+                        "close\n"),
+            0)
       << session.StandardError();
   const Record r = session.record();
   EXPECT_EQ(BoxesTitled(r, "下载失败"),
@@ -245,7 +248,7 @@ TEST(DownloadRoad, CancelDuringASlowResolutionAbandonsIt) {
   // The cancel is held until the program next processes messages inside a
   // handler: the resolution's first wait.
   ASSERT_EQ(session.Run(kStart + "busy click text=取消下载\n" + Download("never") +
-                        "wait ^cursor.\\d+.normal 20000\n" + kIdleAgain + "sleep 500\nclose\n"),
+                        "wait ^cursor.\\d+.normal 20000\n" + kIdleAgain + "close\n"),
             0)
       << session.StandardError();
   const Record r = session.record();

@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kStart = "wait ^selected\n";
-const std::string kIdleAgain = "wait ^enabled 8 1$ 10000\n";
+const std::string kIdleAgain = "wait-enabled text=选择保存位置 10000\n";
 
 std::string Download(const std::string& name) {
   return "answer-input " + name + "\nanswer-box 0\nclick text=选定下载\n";
@@ -66,8 +66,8 @@ TEST(ResumeRoad, ADownloadSurvivesTwoDropsAndItsChecksumsHold) {
                    log.string()});
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(session.Run(kStart + Download("survivor") +
-                        "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
+  ASSERT_EQ(session.Run(kStart + Download("survivor") + "wait ^msgbox.下载完成 30000\n" +
+                        kIdleAgain + "close\n"),
             0)
       << session.StandardError();
   const Record r = session.record();
@@ -97,7 +97,7 @@ TEST(ResumeRoad, ACancelledDownloadIsContinuedByTheNextOfTheSameName) {
   session.ShareHost(standin.Host());
   ASSERT_EQ(session.Run(kStart + Download("again") + "wait MB/s   [1-9]\\d*MB$ 20000\n" +
                         "click text=取消下载\n" + kIdleAgain + "sleep 2500\n" + Download("again") +
-                        "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
+                        "wait ^msgbox.下载完成 30000\n" + kIdleAgain + "close\n"),
             0)
       << session.StandardError();
   const Record r = session.record();
@@ -143,9 +143,9 @@ TEST(ResumeRoad, EachFailureBoxSaysWhy) {
     if (std::string(c.name) == "the part file cannot be made") {
       fs::create_directories(folder / "why.iso.part");
     }
-    ASSERT_EQ(
-        session.Run(kStart + Download("why") + "wait ^msgbox.下载失败 60000\nsleep 300\nclose\n"),
-        0)
+    ASSERT_EQ(session.Run(kStart + Download("why") + "wait ^msgbox.下载失败 60000\n" + kIdleAgain +
+                          "close\n"),
+              0)
         << session.StandardError();
     const Record r = session.record();
     EXPECT_EQ(
@@ -162,9 +162,9 @@ TEST(ResumeRoad, AnExpiredLinkIsRenewedAndTheDownloadCompletes) {
                    std::to_string(1048576), "--drop-times", "1"});
   Session session;
   session.ShareHost(standin.Host());
-  ASSERT_EQ(
-      session.Run(kStart + Download("renewed") + "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
-      0)
+  ASSERT_EQ(session.Run(kStart + Download("renewed") + "wait ^msgbox.下载完成 30000\n" +
+                        kIdleAgain + "close\n"),
+            0)
       << session.StandardError();
   EXPECT_TRUE(HoldsServedBytes(session.documents() / "下载的系统镜像" / "renewed.iso", kSize));
   EXPECT_TRUE(BoxesTitled(session.record(), "下载失败").empty());

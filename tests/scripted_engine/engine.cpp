@@ -119,6 +119,16 @@ StepResult RunStep(Engine& e, Step& step, std::string* failure) {
       }
       return StepResult::Pending;
     }
+    case StepKind::WaitEnabled: {
+      const UiControl id = ResolveTarget(e, step.target);
+      if (id != 0 && e.controls[id].enabled) return StepResult::Done;
+      if (elapsed >= std::chrono::milliseconds(step.timeoutMs)) {
+        RecordLine(e, "timeout " + EscapeText(std::string_view(step.line)));
+        *failure = "";
+        return StepResult::Failed;
+      }
+      return StepResult::Pending;
+    }
     case StepKind::Click:
     case StepKind::Hover: {
       const UiControl id = ResolveTarget(e, step.target);

@@ -87,6 +87,22 @@ Step ParseStep(std::string_view line) {
     step.kind = keyword == "wait" ? StepKind::Wait : StepKind::WaitNew;
     return ParseWait(std::move(step), rest);
   }
+  if (keyword == "wait-enabled") {
+    // The target, then an optional timeout as the last word.
+    std::string_view target = rest;
+    const size_t lastSpace = rest.find_last_of(' ');
+    if (lastSpace != std::string_view::npos) {
+      if (auto timeout = ParseInteger(rest.substr(lastSpace + 1))) {
+        if (*timeout < 0) return Invalid(std::move(step), "negative timeout");
+        step.timeoutMs = *timeout;
+        target = rest.substr(0, lastSpace);
+      }
+    }
+    if (target.empty()) return Invalid(std::move(step), "wait-enabled needs a target");
+    step.kind = StepKind::WaitEnabled;
+    step.target = std::string(target);
+    return step;
+  }
   if (keyword == "click") {
     if (rest.empty()) return Invalid(std::move(step), "click needs a target");
     step.kind = StepKind::Click;

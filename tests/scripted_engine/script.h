@@ -15,6 +15,7 @@ enum class StepKind {
   Sleep,
   Wait,
   WaitNew,
+  WaitEnabled,
   Click,
   Hover,
   Toolbar,
