@@ -32,9 +32,10 @@ struct MainWindow {
 // Touched only on the UI thread, except where a field says otherwise.
 struct AppState {
   MainWindow window;
-  Text saveFolder;           // written alongside SaveFolderLabel; the label is what is read
-  Text selectedFileName;     // read by the download starter thread after the UI thread wrote it
-  Text directUrl;            // likewise
+  Text saveFolder;        // written alongside SaveFolderLabel; the label is what is read
+  Text selectedFileName;  // read by the download starter thread after the UI thread wrote it
+  Text directUrl;         // likewise
+  Text shareLink;         // likewise: the link directUrl came from, resolved again when it expires
   int64_t resolvedSize = 0;  // the verify answer's size, handed to the download as expected
   Text browseInitialFolder;
   // While the share link is being resolved; a cancel or the window's close

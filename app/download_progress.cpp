@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "download/download_registry.h"
+#include "download/part_file.h"
 #include "text/texts.h"
 #include "ui_engine/ui.h"
+#include "web/share_link_resolver.h"
 
 namespace tw {
 
@@ -23,7 +26,9 @@ namespace {
 struct DownloadView {
   std::mutex lock;
   int64_t previousBytesDone = 0;
-  bool failed = false;                 // a Failed report arrived
+  bool failed = false;                               // a Failed report arrived
+  DownloadFailure failure = DownloadFailure::kNone;  // why, as the engine told it
+  int64_t bytesNeeded = 0;
   std::atomic<bool> cancelled{false};  // the user stopped it
   std::atomic<bool> ended{false};      // the final report has been handled
 };
@@ -35,12 +40,59 @@ DownloadView& View() {
   return view;
 }
 
-void ShowFailure() {
+void ShowFailure(const Text& message) {
   const SystemTexts& t = Texts();
-  ui::MessageBox(t.downloadFailed, t.downloadFailed, t.confirm);
+  ui::MessageBox(t.downloadFailed, message, t.confirm);
+}
+
+// "1.5GB" or "300MB", as the status line writes amounts, rounded up so the
+// user never frees too little.
+Text AmountText(int64_t bytes) {
+  const double b = static_cast<double>(bytes);
+  if (b / 1048576 - 1024 >= -1e-7)
+    return FormatNumber(std::ceil(b / 1073741824 * 100) / 100) + "GB";
+  return FormatNumber(std::ceil(b / 1048576)) + "MB";
+}
+
+// Runs on the download's worker thread, with no window state touched: the
+// resolver's requests pump no messages there, and its script objects are made
+// on this thread for this call.
+Text RenewDirectUrl(const Text& shareLink, const std::function<bool()>& stopRequested) {
+  return ShareLinkResolver(shareLink, nullptr, stopRequested);
 }
 
 }  // namespace
+
+Text FailureMessage(DownloadFailure failure, int64_t bytesNeeded) {
+  const SystemTexts& t = Texts();
+  switch (failure) {
+    case DownloadFailure::kNoUrl:
+      return t.failNoUrl;
+    case DownloadFailure::kUnreachable:
+      return t.failUnreachable;
+    case DownloadFailure::kRefused:
+      return t.failRefused;
+    case DownloadFailure::kGone:
+      return t.failGone;
+    case DownloadFailure::kBrokeOff:
+      return t.failBrokeOff;
+    case DownloadFailure::kNoRanges:
+      return t.failNoRanges;
+    case DownloadFailure::kChanged:
+      return t.failChanged;
+    case DownloadFailure::kNoSpace:
+      return t.failNoSpaceBefore + AmountText(bytesNeeded) + t.failNoSpaceAfter;
+    case DownloadFailure::kIncomplete:
+      return t.failIncomplete;
+    case DownloadFailure::kWriteFailed:
+      return t.failWrite;
+    case DownloadFailure::kNone:
+      break;
+  }
+  return t.downloadFailed;
+}
+
+namespace {}  // namespace
 
 double RoundHalfUp(double value, int digits) {
   if (value == 0) return 0;
@@ -86,15 +138,29 @@ void BeginDownload() {
   {
     DownloadView& view = View();
     std::lock_guard<std::mutex> lock(view.lock);
-    // Each download's first speed is measured from zero.
-    view.previousBytesDone = 0;
+    // Each download's first speed is measured from what it starts with: zero,
+    // or the part an earlier download of this file left.
+    view.previousBytesDone = ResumableBytes(path);
     view.failed = view.cancelled = view.ended = false;
+    view.failure = DownloadFailure::kNone;
+    view.bytesNeeded = 0;
   }
+  DownloadHooks hooks;
+  hooks.renewUrl = [link = app.shareLink](const std::function<bool()>& stopRequested) {
+    return RenewDirectUrl(link, stopRequested);
+  };
+  hooks.failed = [](DownloadFailure failure, int64_t bytesNeeded) {
+    DownloadView& view = View();
+    std::lock_guard<std::mutex> lock(view.lock);
+    view.failure = failure;
+    view.bytesNeeded = bytesNeeded;
+  };
   // The verify answer's size stands in for a length the response may not give.
-  if (StartDownload(app.directUrl, path, &OnDownloadProgress, kDownloadId, app.resolvedSize) == 1) {
+  if (StartDownload(app.directUrl, path, &OnDownloadProgress, kDownloadId, app.resolvedSize,
+                    std::move(hooks)) == 1) {
     return;
   }
-  ShowFailure();
+  ShowFailure(Texts().downloadFailed);
   LeaveBusyState();
 }
 
@@ -117,6 +183,7 @@ void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int
   view.ended = true;
   const bool complete = std::fabs(static_cast<double>(fraction) - 1) <= 1e-7;
   const bool failed = view.failed;
+  const Text message = FailureMessage(view.failure, view.bytesNeeded);
   lock.unlock();
   // The reporting thread waits while a box is open.
   if (complete && !failed) {
@@ -125,7 +192,7 @@ void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int
   } else if (view.cancelled) {
     return;  // CancelDownload has already returned the window to idle
   } else if (failed) {
-    ShowFailure();
+    ShowFailure(message);
   }
   LeaveBusyState();
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "download/download_hooks.h"
 #include "text/text.h"
 
 namespace tw {
@@ -33,6 +34,10 @@ double RoundHalfUp(double value, int digits);
 // "percent%   speedMB/s   amount(MB|GB)" for a report of `bytesDone` bytes,
 // `previousBytesDone` half a second earlier.
 Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytesDone);
+
+// The failure box's message for `failure`: one short sentence; the amount
+// still needed when the free space was short.
+Text FailureMessage(DownloadFailure failure, int64_t bytesNeeded);
 
 // folder + "/" + name + ".iso", each "//" then made "/" once, left to right.
 Text DownloadTargetPath(const Text& folder, const Text& fileName);

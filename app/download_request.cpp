@@ -41,6 +41,7 @@ void RequestDownload() {
   const Text link = ui::GetCell(list, row, 2);
   // Blocks the UI thread; the fetches keep the window painted meanwhile, and
   // "取消下载" or closing the window ends them at their next wait.
+  app.shareLink = link;
   app.resolving = true;
   app.resolutionAbandoned = false;
   ui::SetBusyCursor(app.window.frame, true);

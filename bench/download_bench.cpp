@@ -7,8 +7,10 @@
 //     curl runs trust it, nothing else does.
 //  2. Stop latency: how long StopDownload takes to bring the Ended report in
 //     each phase a transfer can be stopped in.
+//  3. Digests: the engine with its SHA-256 and SHA-1 against the engine without.
 //
 // Usage: download_bench [size-MiB=1024] [repeats=3] [disk-folder=/tmp]
+// (TW_BENCH_ONLY_DIGESTS set in the environment: only the digest rows.)
 #include <arpa/inet.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -39,6 +41,7 @@
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 
+#include "download/body_digests.h"
 #include "download/download_registry.h"
 #include "net/transfer.h"
 #include "standin/self_signed.h"
@@ -275,6 +278,8 @@ Run EngineRun(const std::string& url, const std::string& target, int64_t size) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   unlink(target.c_str());
+  unlink((target + ".sha256").c_str());
+  unlink((target + ".sha1").c_str());
   return run;
 }
 
@@ -524,6 +529,36 @@ void StopLatencies() {
 
 }  // namespace
 
+// The engine with its SHA-256 and SHA-1 against the engine without, plain
+// HTTP into tmpfs, interleaved.
+void DigestThroughput(int64_t size, int repeats) {
+  double mib = static_cast<double>(size) / (1 << 20);
+  int port = 0;
+  pid_t server = ForkBodyServer(size, &port, nullptr);
+  std::string url = "http://127.0.0.1:" + std::to_string(port) + "/image.iso";
+  const std::string target = "/dev/shm/tw_download_bench.iso";
+  std::printf("Digests: %.0f MiB over http into tmpfs, median of %d runs each, interleaved\n\n",
+              mib, repeats);
+  std::printf("| digests | MiB/s | CPU s | ok |\n|---|---:|---:|---|\n");
+  EngineRun(url, target, size);  // warm-up
+  std::vector<Run> with, without;
+  for (int i = 0; i < repeats; ++i) {
+    for (bool on : {i % 2 == 0, i % 2 != 0}) {
+      tw::SetBodyDigestsEnabled(on);
+      (on ? with : without).push_back(EngineRun(url, target, size));
+    }
+  }
+  tw::SetBodyDigestsEnabled(true);
+  Run w = Median(with), o = Median(without);
+  std::printf("| SHA-256 + SHA-1 | %.0f | %.2f | %s |\n", mib / w.seconds, w.cpu,
+              w.ok ? "yes" : "NO");
+  std::printf("| none | %.0f | %.2f | %s |\n", mib / o.seconds, o.cpu, o.ok ? "yes" : "NO");
+  std::printf("\nthroughput with digests / without: %.2f\n\n", o.seconds / w.seconds);
+  std::fflush(stdout);
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+}
+
 int main(int argc, char** argv) {
   int64_t mib = argc > 1 ? std::atoll(argv[1]) : 1024;
   int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
@@ -533,7 +568,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   tw::CreateDownloadRegistry();
+  if (std::getenv("TW_BENCH_ONLY_DIGESTS") != nullptr) {
+    DigestThroughput(mib << 20, repeats);
+    tw::ReleaseDownloadRegistry();
+    return 0;
+  }
   Throughput(mib << 20, repeats, disk);
+  DigestThroughput(mib << 20, repeats);
   StopLatencies();
   tw::ReleaseDownloadRegistry();
   return 0;

@@ -1,5 +1,15 @@
-// One download: a single GET whose body goes, in arrival order, into one file,
-// on a worker thread of its own, with progress reports to its starter.
+// One download: a GET whose body goes, in arrival order, into one file, on a
+// worker thread of its own, with progress reports to its starter.
+//
+// The body is written to the target path + ".part" and renamed to the target
+// once it is complete, with its SHA-256 and SHA-1 written beside it. When the
+// body breaks off (dropped, silent, a failed read) after bytes arrived from a
+// server that serves ranges, the worker reconnects, one connection at a time,
+// asking for the rest with the first response's validator; up to kResumeTries
+// times, after waits of 1, 2, 4, 8 and 16 s that a stop request ends at once.
+// A continuation answered 403, 404 or 410 asks the starter once for a fresh
+// link. A part file left by an earlier download of the same target, with its
+// record (part_file.h), is continued the same way.
 //
 // Reports a starter sees, in order: Started (on a thread of its own), Tick
 // every 495 ms after the first 500 ms (each on a thread of its own), Failed
@@ -16,12 +26,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "download/auto_reset_event.h"
+#include "download/body_digests.h"
 #include "download/bound_entry.h"
 #include "download/critical_section_lock.h"
+#include "download/download_hooks.h"
 #include "download/download_status.h"
 #include "download/periodic_thread.h"
 #include "download/speed_meter.h"
@@ -55,7 +68,8 @@ class DownloadJob {
   // ends with another number of bytes is a failure. With neither, the total
   // becomes the size of the body once it has arrived whole.
   ThreadHandle Start(const Text& url, const Text& targetPath, ProgressCallback progressCallback,
-                     int32_t callbackTag, EventHandle doneEvent, int64_t expectedBytes = 0);
+                     int32_t callbackTag, EventHandle doneEvent, int64_t expectedBytes = 0,
+                     DownloadHooks hooks = {});
   // Ends the transfer if it still runs, releases the file and buffer, and
   // reports Ended unless the worker already did. Nothing happens after a
   // normal end.
@@ -70,22 +84,51 @@ class DownloadJob {
 
   // The failure reason of the last Failed report, for logs and tests.
   std::string FailureReason();
+  // Why the download failed; kNone while it has not.
+  DownloadFailure Failure();
 
   // Before Start: time limits other than the platform's, for tests.
   void SetTransferTimeouts(const net::Timeouts& timeouts) { transferTimeouts_ = timeouts; }
+  // Before Start: the unit of the waits between tries (1000 ms), for tests.
+  void SetResumeWaitUnit(int32_t ms) { waitUnitMs_ = ms; }
+
+  // After the end: the connections the download made, for tests.
+  int32_t Attempts() const { return attempts_; }
 
  private:
+  // What a connection is for.
+  enum class Mode {
+    kFresh,      // the whole file from its first byte
+    kContinue,   // the rest of this download's body
+    kCarryOver,  // the rest of a part file an earlier download left
+  };
+  struct Refusal {
+    DownloadFailure failure = DownloadFailure::kNone;
+    std::string reason;
+    int64_t bytesNeeded = 0;
+    bool renewable = false;  // 403, 404 or 410 to a continuation
+  };
+
+  // One connection; its end, and in `refusal_` why its response was not taken.
+  net::TransferEnd RunAttempt(const Text& url, Mode mode, int64_t offset);
+  bool AcceptHead(const net::ResponseHead& head, Mode mode, int64_t offset);
+  bool AcceptFresh(const net::ResponseHead& head);
+  bool AcceptContinuation(const net::ResponseHead& head, Mode mode, int64_t offset);
+  bool Refuse(DownloadFailure failure, std::string reason, int64_t bytesNeeded = 0,
+              bool renewable = false);
+  bool OpenPart(int64_t keepBytes);
+  void BeginReports();
+  // The body ended whole: check it, finish the file. False with the failure set.
+  bool Complete();
+  bool StopRequested();
+  void Fail(DownloadFailure failure, const std::string& reason, int64_t bytesNeeded = 0);
   // False (nothing opened, nothing written) unless the response is a 200 or
   // 206: an error page is not the file.
-  bool BeginTransfer(int32_t status, int64_t contentLength);
-  // After the whole body arrived: the empty text when it is the whole file.
-  std::string CheckCompleteBody();
   bool TakeChunk(const char* data, size_t size);
-  void Fail(const std::string& reason);
   void EndSteps(bool failed);
   void StopReports();
   void ReportEndedOnce();
-  void ReportStartFailure(const std::string& reason);
+  void ReportStartFailure(DownloadFailure failure, const std::string& reason);
 
   BoundEntry progressEntry_;
   BoundEntry wakeEntry_;
@@ -98,8 +141,19 @@ class DownloadJob {
 
   std::atomic<int64_t> totalBytes_{0};
   int64_t expectedBytes_ = 0;
-  bool totalFromExpectation_ = false;  // the worker's alone
-  std::string refusal_;                // why BeginTransfer refused the response
+  DownloadHooks hooks_;
+  int32_t waitUnitMs_ = 1000;
+  // The worker's alone while it runs.
+  bool totalFromExpectation_ = false;
+  bool begun_ = false;         // the part file is open and Started was reported
+  bool rangesServed_ = false;  // the first response was a 206 with a Content-Range
+  std::string validator_;      // of the file the part holds
+  int64_t carriedTotal_ = 0;   // the total an earlier download recorded
+  Refusal refusal_;            // why the last response was not taken
+  DownloadFailure failure_ = DownloadFailure::kNone;
+  int64_t bytesNeeded_ = 0;
+  std::atomic<int32_t> attempts_{0};
+  std::unique_ptr<BodyDigests> digests_;
   CriticalSectionLock progressLock_;
   int64_t receivedBytes_ = 0;  // guarded by progressLock_
   std::atomic<int64_t> lastReportedBytes_{0};

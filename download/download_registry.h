@@ -22,6 +22,7 @@
 
 #include "download/auto_reset_event.h"
 #include "download/critical_section_lock.h"
+#include "download/download_hooks.h"
 #include "download/download_status.h"
 #include "download/thread_record.h"
 #include "text/text.h"
@@ -47,10 +48,10 @@ void ReleaseDownloadRegistry();  // exit routine; running downloads go on
 
 // 1 when registered and launched; -1 when `id` (other than 0) is already
 // registered, when there is no registry, or when no thread could be started.
-// `expectedBytes`: the file's size as the starter knows it (0: unknown), see
-// DownloadJob::Start.
+// `expectedBytes`: the file's size as the starter knows it (0: unknown), and
+// `hooks`, see DownloadJob::Start.
 int32_t StartDownload(const Text& url, const Text& targetPath, ProgressCallback progressCallback,
-                      int32_t id, int64_t expectedBytes = 0);
+                      int32_t id, int64_t expectedBytes = 0, DownloadHooks hooks = {});
 // 0 when the registry is empty (or absent), -1 when no entry has `id`, 1 when
 // one was found and asked to stop. With `wait`, also waits for its download
 // thread (timeoutMs 0: without limit) while keeping the window responsive.
@@ -67,7 +68,7 @@ RegistryHandle CurrentDownloadRegistry();
 using DownloadRoutine = void (*)(const Text& url, const Text& targetPath,
                                  const ProgressCallback& progressCallback, int32_t id,
                                  const EventHandle& doneEvent, const RegistryHandle& registry,
-                                 int64_t expectedBytes);
+                                 int64_t expectedBytes, const DownloadHooks& hooks);
 struct DownloadArguments {
   DownloadRoutine routine = nullptr;
   Text url;
@@ -77,6 +78,7 @@ struct DownloadArguments {
   EventHandle doneEvent;
   RegistryHandle registry;
   int64_t expectedBytes = 0;
+  DownloadHooks hooks;
 };
 
 // Null when no thread could be started. With `closeHandle`, the thread runs on
@@ -85,6 +87,6 @@ ThreadHandle LaunchDownloadThread(DownloadArguments arguments, bool closeHandle 
 void DownloadThreadMain(DownloadArguments& arguments);
 void RunDownload(const Text& url, const Text& targetPath, const ProgressCallback& progressCallback,
                  int32_t id, const EventHandle& doneEvent, const RegistryHandle& registry,
-                 int64_t expectedBytes = 0);
+                 int64_t expectedBytes = 0, const DownloadHooks& hooks = {});
 
 }  // namespace tw

@@ -16,7 +16,7 @@ namespace tw {
 
 TargetFile::~TargetFile() { Close(); }
 
-bool TargetFile::Open(const Text& path) {
+bool TargetFile::Open(const Text& path, int64_t keepBytes) {
   Close();
   error_.clear();
   writtenBytes_ = 0;
@@ -31,10 +31,19 @@ bool TargetFile::Open(const Text& path) {
     std::filesystem::create_directories(native.parent_path(), ec);
     // A failure here shows up as a failed open, with the open's reason.
   }
-  fd_ = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (keepBytes > 0 ? 0 : O_TRUNC);
+  fd_ = ::open(native.c_str(), flags, 0666);
   if (fd_ < 0) {
     SetError("open", errno);
     return false;
+  }
+  if (keepBytes > 0) {
+    if (::ftruncate(fd_, keepBytes) != 0 || ::lseek(fd_, keepBytes, SEEK_SET) != keepBytes) {
+      SetError("open", errno);
+      Close();
+      return false;
+    }
+    writtenBytes_ = keepBytes;
   }
   return true;
 }

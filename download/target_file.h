@@ -27,9 +27,10 @@ class TargetFile {
   TargetFile& operator=(const TargetFile&) = delete;
 
   // `path` is GBK text; the file system gets its UTF-8 form. Missing folders
-  // are created, and an existing file is truncated so no tail of an older,
+  // are created. The first `keepBytes` of an existing file stay and writing
+  // goes on behind them; anything beyond is cut off, so no tail of an older,
   // longer file survives. False (with Error() set) when it cannot be opened.
-  bool Open(const Text& path);
+  bool Open(const Text& path, int64_t keepBytes = 0);
   bool IsOpen() const { return fd_ >= 0; }
 
   // False when the buffer cannot grow or a write failed; nothing more may be

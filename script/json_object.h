@@ -4,6 +4,9 @@
 // caller's path and values, and serialising is the engine's JSON.stringify.
 // Paths are member expressions relative to the root: names joined by dots,
 // bracketed indexes or quoted keys, or the empty path for the root itself.
+// Any other path gives the empty result without running anything, and string
+// values go to the engine as values: neither can make the object run script.
+// Only Parse, SetJson and the `json` / `raw` flags take script source.
 //
 // Parse evaluates its text as script, so whatever it is given runs under the
 // heap's limits: no access outside the heap, a time budget per evaluation and
@@ -20,6 +23,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "text/text.h"
@@ -61,7 +65,8 @@ class JsonObject {
   bool SetJson(const Text& path, const Text& text);
   // Rewrites `path` into an expression rooted at the document and tells
   // whether it denotes a value. The rewrite happens either way, so that
-  // setters can create members.
+  // setters can create members; only a path that is no member expression is
+  // left as it was (and gives false).
   bool ResolvePath(Text& path);
   bool Exists(const Text& path);
   int32_t GetType(const Text& path);
@@ -72,8 +77,8 @@ class JsonObject {
   int32_t GetArrayCount(const Text& path = Text());
   // A new, independent object holding a copy of the value at `path`.
   JsonObject GetObject(const Text& path = Text());
-  // Without `raw` the value is pushed as a string; a member that is not an
-  // array becomes one first.
+  // Without `raw` the value is pushed as a string, exactly the text given;
+  // a member that is not an array becomes one first.
   bool ArrayPush(const Text& value, const Text& path = Text(), bool raw = false);
   JsonObject GetArrayObject(int32_t index, const Text& path = Text());
   // Without `json`, non-string elements are converted as GetValue converts.
@@ -102,7 +107,12 @@ class JsonObject {
     double number = 0;
   };
 
-  Result Evaluate(const Text& source, Want want);
+  // `value`, when given, is UTF-8 that the source reads as the string global
+  // named in json_object.cpp.
+  Result Evaluate(const Text& source, Want want, const std::string* value = nullptr);
+  // The path as an expression rooted at the document, and whether it denotes
+  // a value; empty when the path is not a member expression.
+  Text Rooted(const Text& path, bool* exists = nullptr);
   bool Exec(const Text& source);
   Text EvalText(const Text& source);
   bool EvalBool(const Text& source);

@@ -16,6 +16,9 @@ struct ScriptHeap::Limits {
   Clock::time_point deadline;
   std::uintptr_t stackLimit = 0;  // lowest frame address a run may reach
   std::uint32_t checks = 0;
+  // Once the deadline has passed every check fails, so that a script which
+  // catches the error and tries again gets no further.
+  bool expired = false;
 };
 
 namespace {
@@ -32,6 +35,9 @@ constexpr std::uintptr_t kStackReserve = 512 * 1024;
 constexpr std::uint32_t kClockEvery = 256;
 
 thread_local ScriptHeap::Limits* tRunning = nullptr;
+
+thread_local int tBudgets = 0;
+thread_local Clock::time_point tBudgetDeadline;
 
 std::uintptr_t FrameAddress() {
   return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
@@ -90,7 +96,9 @@ void* Reallocate(void* udata, void* ptr, duk_size_t size) {
 }
 
 bool OutOfTime(ScriptHeap::Limits* limits) {
-  return limits->armed && Clock::now() >= limits->deadline;
+  if (!limits->armed) return false;
+  if (!limits->expired && Clock::now() >= limits->deadline) limits->expired = true;
+  return limits->expired;
 }
 
 }  // namespace
@@ -101,12 +109,28 @@ std::unique_ptr<ScriptHeap> ScriptHeap::Create() {
   heap->context_ =
       duk_create_heap(Allocate, Reallocate, Free, heap->limits_.get(), /*fatal=*/nullptr);
   if (heap->context_ == nullptr) return nullptr;
+  auto removeDuktape = [](duk_context* ctx) -> duk_ret_t {
+    duk_push_global_object(ctx);
+    duk_del_prop_string(ctx, -1, "Duktape");
+    return 0;
+  };
+  if (!heap->Run(removeDuktape, 0)) return nullptr;
   return heap;
 }
 
 ScriptHeap::~ScriptHeap() {
-  if (context_ != nullptr) duk_destroy_heap(context_);
+  if (context_ == nullptr) return;
+  limits_->deadline = Clock::now() + kTimeBudget;
+  limits_->armed = true;
+  limits_->expired = false;
+  duk_destroy_heap(context_);
 }
+
+ScriptHeap::Budget::Budget() {
+  if (tBudgets++ == 0) tBudgetDeadline = Clock::now() + kTimeBudget;
+}
+
+ScriptHeap::Budget::~Budget() { --tBudgets; }
 
 std::size_t ScriptHeap::BytesInUse() const { return limits_->used; }
 
@@ -119,9 +143,10 @@ bool ScriptHeap::Run(duk_safe_call_function body, void* udata, duk_idx_t results
   const std::uintptr_t low = StackLow();
   const std::uintptr_t left = low != 0 && here > low ? here - low : 2 * kStackReserve;
   limits_->stackLimit = here - left + std::min(kStackReserve, left / 2);
-  limits_->deadline = Clock::now() + kTimeBudget;
+  limits_->deadline = tBudgets > 0 ? tBudgetDeadline : Clock::now() + kTimeBudget;
   limits_->armed = true;
   limits_->checks = 0;
+  limits_->expired = false;
   tRunning = limits_.get();
 
   const duk_int_t rc = duk_safe_call(context_, body, udata, 0, results);
@@ -148,6 +173,7 @@ extern "C" int tw_script_stack_check(void) {
   tw::ScriptHeap::Limits* limits = tw::tRunning;
   if (limits == nullptr) return 0;
   if (tw::FrameAddress() < limits->stackLimit) return 1;
+  if (limits->expired) return 1;
   if (++limits->checks % tw::kClockEvery == 0 && tw::OutOfTime(limits)) return 1;
   return 0;
 }

@@ -8,6 +8,10 @@
 // keep no object with a non-trivial destructor alive across an engine call;
 // temporaries that end within one statement, and objects owned by the caller,
 // are fine.
+//
+// Documents get no way to register finalizers: a finalizer runs when the heap
+// is freed, and freeing must always return promptly. Freeing also runs under
+// the time budget, so that nothing the engine still calls then can hang it.
 #pragma once
 
 #include <chrono>
@@ -17,12 +21,17 @@
 
 #include "duktape.h"
 
+#ifndef TW_SCRIPT_BUDGET_MS
+#define TW_SCRIPT_BUDGET_MS 1000
+#endif
+
 namespace tw {
 
 class ScriptHeap {
  public:
   static constexpr std::size_t kMemoryCap = std::size_t{64} << 20;
-  static constexpr std::chrono::milliseconds kTimeBudget{1000};
+  // A build may shorten it: the fuzz build does, to try more inputs a second.
+  static constexpr std::chrono::milliseconds kTimeBudget{TW_SCRIPT_BUDGET_MS};
 
   // nullptr when the engine could not be set up.
   static std::unique_ptr<ScriptHeap> Create();
@@ -45,6 +54,17 @@ class ScriptHeap {
                   void* udata) -> duk_ret_t { return (*static_cast<Body*>(udata))(ctx); },
                &body, results);
   }
+
+  // While one lives on a thread, every run on that thread, in any heap, shares
+  // the deadline it set, so that an operation made of several evaluations is
+  // bounded as a whole. Nested ones keep the outer deadline.
+  class Budget {
+   public:
+    Budget();
+    ~Budget();
+    Budget(const Budget&) = delete;
+    Budget& operator=(const Budget&) = delete;
+  };
 
   // Bytes the heap holds now; for tests and measurements.
   std::size_t BytesInUse() const;

@@ -24,3 +24,7 @@ fi
 # --- Install and package: the installed tree, the Debian package, the installed program's window.
 scripts/check-install.sh
 # --- end of install and package
+
+# --- fuzzing: the script services under libFuzzer for a fixed short time ---
+bash scripts/fuzz.sh
+# --- end of fuzzing ---

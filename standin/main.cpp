@@ -20,7 +20,9 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: share_standin [--port N] [--size BYTES] [--big-size] [--throttle BYTES_PER_SEC]\n"
-    "                     [--drop-after BYTES] [--no-length] [--not-found] [--no-marker]\n"
+    "                     [--drop-after BYTES] [--drop-times N] [--silent-after BYTES]\n"
+    "                     [--expiring-links] [--no-ranges] [--changing-etag]\n"
+    "                     [--no-length] [--not-found] [--no-marker]\n"
     "                     [--bad-json] [--tls-links] [--share-delay MS]\n"
     "                     [--request-log FILE] [--verbose]\n";
 
@@ -55,6 +57,16 @@ bool ParseArguments(int argc, char** argv, tw::StandinOptions& options, Logging&
       ok = number(options.throttle);
     } else if (arg == "--drop-after") {
       ok = number(options.dropAfter) && options.dropAfter >= 0;
+    } else if (arg == "--drop-times") {
+      ok = number(options.dropTimes) && options.dropTimes >= 0;
+    } else if (arg == "--silent-after") {
+      ok = number(options.silentAfter) && options.silentAfter >= 0;
+    } else if (arg == "--expiring-links") {
+      options.expiringLinks = true;
+    } else if (arg == "--no-ranges") {
+      options.noRanges = true;
+    } else if (arg == "--changing-etag") {
+      options.changingEtag = true;
     } else if (arg == "--no-length") {
       options.noLength = true;
     } else if (arg == "--not-found") {
@@ -91,7 +103,9 @@ void Configure(httplib::Server& server, const tw::StandinOptions& options,
     server.set_pre_routing_handler(
         [path = logging.requestLog](const httplib::Request& request, httplib::Response&) {
           // One write per line, so lines from both servers never interleave.
-          const std::string line = request.method + " " + request.target + "\n";
+          std::string line = request.method + " " + request.target;
+          if (request.has_header("Range")) line += "\tRange: " + request.get_header_value("Range");
+          line += "\n";
           if (FILE* log = std::fopen(path.c_str(), "a")) {
             std::fwrite(line.data(), 1, line.size(), log);
             std::fclose(log);

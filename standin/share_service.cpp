@@ -1,7 +1,10 @@
 #include "standin/share_service.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <mutex>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -36,21 +39,41 @@ std::string HostOf(const httplib::Request& request, int publicPort) {
   return host.empty() ? "127.0.0.1:" + std::to_string(publicPort) : host;
 }
 
-// Writes the next piece of the file from `offset`, at most `length` bytes,
-// honouring throttle and drop. Returns the bytes written, or -1 to make httplib
-// close the connection, which is how a drop reaches the client.
+// Counts shared by the plain and the TLS side: one stand-in, one service.
+std::atomic<int> fileResponses{0};
+std::atomic<std::uint64_t> linkGeneration{0};
+
+// Writes the next piece of a file response: `offset` counts the bytes of this
+// response, `base` is the file offset it starts at. Honours throttle, drop and
+// silence. Returns the bytes written, or -1 to make httplib close the
+// connection, which is how a drop reaches the client.
 class FileWriter {
  public:
-  FileWriter(const StandinOptions& options, const std::atomic<bool>& stopping)
-      : options_(options), stopping_(stopping), start_(std::chrono::steady_clock::now()) {}
+  FileWriter(const StandinOptions& options, const std::atomic<bool>& stopping, std::uint64_t base,
+             int response)
+      : options_(options),
+        stopping_(stopping),
+        base_(base),
+        drops_(options.dropAfter >= 0 && (options.dropTimes < 0 || response < options.dropTimes)),
+        falls_silent_(options.silentAfter >= 0 && response == 0),
+        start_(std::chrono::steady_clock::now()) {}
 
   std::int64_t Write(std::uint64_t offset, std::uint64_t length, httplib::DataSink& sink) {
     constexpr std::uint64_t kChunk = 64 * 1024;
     std::uint64_t chunk = kChunk;
     if (options_.throttle > 0) chunk = std::clamp<std::uint64_t>(options_.throttle / 20, 1, kChunk);
-    if (options_.dropAfter >= 0) {
+    if (drops_) {
       auto limit = static_cast<std::uint64_t>(options_.dropAfter);
       if (offset >= limit) return -1;
+      chunk = std::min(chunk, limit - offset);
+    }
+    if (falls_silent_) {
+      auto limit = static_cast<std::uint64_t>(options_.silentAfter);
+      if (offset >= limit) {
+        // Holds the connection open without a byte until the stand-in stops.
+        while (!stopping_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return -1;
+      }
       chunk = std::min(chunk, limit - offset);
     }
     chunk = std::min(chunk, length);
@@ -59,7 +82,7 @@ class FileWriter {
 
     buffer_.resize(chunk);
     for (std::uint64_t i = 0; i < chunk; ++i)
-      buffer_[i] = static_cast<char>(StandinByte(offset + i));
+      buffer_[i] = static_cast<char>(StandinByte(base_ + offset + i));
     if (!sink.write(buffer_.data(), buffer_.size())) return -1;
     return static_cast<std::int64_t>(chunk);
   }
@@ -78,9 +101,21 @@ class FileWriter {
 
   const StandinOptions& options_;
   const std::atomic<bool>& stopping_;
+  std::uint64_t base_;
+  bool drops_;
+  bool falls_silent_;
   std::chrono::steady_clock::time_point start_;
   std::string buffer_;
 };
+
+// The first byte a "Range: bytes=N-" or "bytes=N-M" asks for; nullopt for
+// anything else (served whole).
+std::optional<std::uint64_t> RangeStart(const std::string& value) {
+  std::smatch match;
+  static const std::regex kRange(R"(bytes=(\d+)-(\d*))");
+  if (!std::regex_match(value, match, kRange)) return std::nullopt;
+  return std::stoull(match[1].str());
+}
 
 }  // namespace
 
@@ -139,17 +174,60 @@ void RegisterShareService(httplib::Server& server, const StandinOptions& options
     if (id.empty()) id = "file";
     std::string scheme = options.tlsLinks ? "https://" : "http://";
     response.status = 302;
-    response.set_header("Location", scheme + HostOf(request, publicPort) + "/files/" + id + ".iso");
+    std::string location = scheme + HostOf(request, publicPort) + "/files/" + id + ".iso";
+    // Every redirect signs a new link; with expiring links only the newest
+    // one is served, and only once.
+    std::uint64_t generation = ++linkGeneration;
+    if (options.expiringLinks) location += "?sig=" + std::to_string(generation);
+    response.set_header("Location", location);
   });
 
-  server.Get(R"(/files/([A-Za-z0-9._-]+))", [&options, &stopping](const httplib::Request&,
+  server.Get(R"(/files/([A-Za-z0-9._-]+))", [&options, &stopping](const httplib::Request& request,
                                                                   httplib::Response& response) {
+    // Ranges are answered here, not by httplib, so the faults can shape them.
+    const_cast<httplib::Request&>(request).ranges.clear();
     if (options.notFound) {
       response.status = 404;
       response.set_content("<html><body>404 Not Found</body></html>", "text/html");
       return;
     }
-    auto writer = std::make_shared<FileWriter>(options, stopping);
+    if (options.expiringLinks) {
+      static std::mutex used;
+      static std::uint64_t lastServed = 0;
+      std::lock_guard guard(used);
+      std::string sig = request.get_param_value("sig");
+      std::uint64_t generation = sig.empty() ? 0 : std::stoull(sig);
+      if (generation != linkGeneration.load() || generation <= lastServed) {
+        response.status = 410;
+        response.set_content("<html><body>410 Link expired</body></html>", "text/html");
+        return;
+      }
+      lastServed = generation;
+    }
+    const int number = fileResponses++;
+    const std::string etag = "\"standin-" + std::to_string(options.size) +
+                             (options.changingEtag ? "-" + std::to_string(number) : std::string()) +
+                             "\"";
+    std::uint64_t first = 0;
+    if (!options.noRanges && !options.noLength && request.has_header("Range")) {
+      std::optional<std::uint64_t> start = RangeStart(request.get_header_value("Range"));
+      std::string ifRange = request.get_header_value("If-Range");
+      // An If-Range that names another version gets the whole file.
+      if (start && (ifRange.empty() || ifRange == etag)) {
+        first = *start;
+        if (first >= options.size) {
+          response.status = 416;
+          response.set_header("Content-Range", "bytes */" + std::to_string(options.size));
+          return;
+        }
+        response.status = 206;
+        response.set_header("Content-Range", "bytes " + std::to_string(first) + "-" +
+                                                 std::to_string(options.size - 1) + "/" +
+                                                 std::to_string(options.size));
+      }
+    }
+    if (!options.noRanges) response.set_header("ETag", etag);
+    auto writer = std::make_shared<FileWriter>(options, stopping, first, number);
     if (options.noLength) {
       response.set_chunked_content_provider(
           "application/octet-stream", [writer, size = options.size, sent = std::uint64_t{0}](
@@ -166,7 +244,7 @@ void RegisterShareService(httplib::Server& server, const StandinOptions& options
       return;
     }
     response.set_content_provider(
-        static_cast<std::size_t>(options.size), "application/octet-stream",
+        static_cast<std::size_t>(options.size - first), "application/octet-stream",
         [writer](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
           return writer->Write(offset, length, sink) >= 0;
         });

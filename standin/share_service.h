@@ -14,7 +14,12 @@ struct StandinOptions {
   int port = 0;                    // public port; 0 picks a free one
   std::uint64_t size = 1 << 20;    // bytes of every served file
   std::uint64_t throttle = 0;      // file bytes per second; 0 = as fast as possible
-  std::int64_t dropAfter = -1;     // close the file connection after this many bytes
+  std::int64_t dropAfter = -1;     // close a file response after this many of its bytes
+  int dropTimes = -1;              // only the first this many file responses drop; -1: all
+  std::int64_t silentAfter = -1;   // the first file response goes silent after this many bytes
+  bool expiringLinks = false;      // each direct URL serves one file response, then answers 410
+  bool noRanges = false;           // Range is ignored: every file response is a 200 of all of it
+  bool changingEtag = false;       // every file response names another version of the file
   bool noLength = false;           // file sent chunked, without Content-Length
   bool notFound = false;           // file request answered 404
   bool noMarker = false;           // share page without the shareId element

@@ -41,6 +41,18 @@ SystemTexts Build() {
   t.downloadFailed = g("下载失败");
   t.downloadDone = g("下载完成");
 
+  t.failNoUrl = g("无法解析分享链接。");
+  t.failUnreachable = g("无法连接服务器。");
+  t.failRefused = g("服务器拒绝了下载请求。");
+  t.failGone = g("服务器已不再提供此文件。");
+  t.failBrokeOff = g("连接中断，5次续传均未成功。");
+  t.failNoRanges = g("连接中断，服务器不支持续传。");
+  t.failChanged = g("服务器上的文件已改变，无法续传。");
+  t.failWrite = g("无法写入文件。");
+  t.failIncomplete = g("收到的数据不完整。");
+  t.failNoSpaceBefore = g("磁盘空间不足，需要 ");
+  t.failNoSpaceAfter = g(" 可用空间。");
+
   t.error700 = g("700 当前系统不支持WinHttp服务!");
   t.error701 = g("701 解析URL地址失败!");
   t.error702 = g("702 创建WinHttp会话失败!");

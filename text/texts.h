@@ -23,9 +23,9 @@ struct SystemTexts {
   Text initialStatus;    // 0B/s    00:00:00    -
 
   // Catalog.
-  Text columnImage;  // 系统镜像
-  Text columnSize;   // 大小
-  Text columnLink;   // 链接
+  Text columnImage;        // 系统镜像
+  Text columnSize;         // 大小
+  Text columnLink;         // 链接
   Text defaultFolderName;  // 下载的系统镜像
 
   // Download request and progress.
@@ -35,6 +35,11 @@ struct SystemTexts {
   Text chooseFolder;    // 请选择一个文件夹
   Text downloadFailed;  // 下载失败
   Text downloadDone;    // 下载完成
+
+  // Why a download failed, one sentence each, shown under the title 下载失败.
+  Text failNoUrl, failUnreachable, failRefused, failGone, failBrokeOff, failNoRanges, failChanged,
+      failWrite, failIncomplete;
+  Text failNoSpaceBefore, failNoSpaceAfter;  // around the amount still needed
 
   // Web access messages.
   Text error700, error701, error702, error703, error704, error705, error707, error708, error709,

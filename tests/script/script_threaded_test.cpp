@@ -60,6 +60,31 @@ TEST(ScriptThreads, ObjectsOnSeveralThreadsWorkIndependently) {
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(good[t], kRounds) << "thread " << t;
 }
 
+// Deadlines belong to the thread that set them: an operation running out of
+// time on one thread cuts nothing short on another.
+TEST(ScriptThreads, ABudgetRunningOutStaysOnItsThread) {
+  std::string classes;
+  for (int i = 0; i < 10000; ++i) classes += "[\\\\u0000-\\\\uffff]";
+  bool hostileFailed = false;
+  std::thread hostile([&] {
+    JsonObject json;
+    hostileFailed = !json.Parse("new RegExp('" + classes + "', 'i')");
+  });
+  int good = 0;
+  for (int round = 0; round < 40; ++round) {
+    JsonObject json;
+    RegexObject regex;
+    const std::string n = std::to_string(round);
+    if (json.Parse("{\"a\":[" + n + "]}") && json.GetArrayValue(0, "a") == n &&
+        regex.Create("\\d+", "a1b22") && regex.GetMatchCount() == 2) {
+      ++good;
+    }
+  }
+  hostile.join();
+  EXPECT_TRUE(hostileFailed);
+  EXPECT_EQ(good, 40);
+}
+
 struct DeepResult {
   bool nested = true;
   bool recursed = true;

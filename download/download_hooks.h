@@ -1,0 +1,38 @@
+// What a download's starter may add to a download: a way to renew an expired
+// link, and word of why a download failed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "text/text.h"
+
+namespace tw {
+
+// Why a download ended without its file.
+enum class DownloadFailure {
+  kNone,
+  kNoUrl,        // nothing to download: the link was not resolved
+  kUnreachable,  // no connection or no response at all
+  kRefused,      // the server answered with an error other than the ones below
+  kGone,         // 403, 404 or 410, and no fresh link helped
+  kBrokeOff,     // the body broke off and every try to continue it failed
+  kNoRanges,     // the body broke off and the server cannot continue it
+  kChanged,      // a continuation did not fit what is already in the file
+  kNoSpace,      // too little free space for the bytes still to come
+  kWriteFailed,  // the file could not be written, finished or renamed
+  kIncomplete,   // the body ended short of the size the file must have
+};
+
+struct DownloadHooks {
+  // Asked at most once per download, on its worker thread, when continuing a
+  // broken-off body is answered 403, 404 or 410 (signed links expire): a fresh
+  // direct URL for the same file, or empty. It should give up, with an empty
+  // result, once `stopRequested` turns true.
+  std::function<Text(const std::function<bool()>& stopRequested)> renewUrl;
+  // Told why a download failed, on the worker thread, just before its Failed
+  // report. `bytesNeeded` is the free space it needed when it had too little.
+  std::function<void(DownloadFailure failure, int64_t bytesNeeded)> failed;
+};
+
+}  // namespace tw

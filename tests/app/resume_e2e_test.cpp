@@ -1,0 +1,174 @@
+// Downloads that break off, through the real program: continued within one
+// download, continued by a later download of the same name, and failures
+// whose box says why.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "standin/content.h"
+#include "tarnwick_session.h"
+
+namespace tw::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kStart = "wait ^selected\n";
+const std::string kIdleAgain = "wait ^enabled 8 1$ 10000\n";
+
+std::string Download(const std::string& name) {
+  return "answer-input " + name + "\nanswer-box 0\nclick text=选定下载\n";
+}
+
+std::vector<std::string> BoxesTitled(const Record& r, const std::string& title) {
+  return r.Starting("msgbox " + title + "\t");
+}
+
+::testing::AssertionResult HoldsServedBytes(const fs::path& path, std::size_t size) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  if (bytes.size() != size) {
+    return ::testing::AssertionFailure()
+           << path << " holds " << bytes.size() << " bytes, not " << size;
+  }
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (static_cast<uint8_t>(bytes[i]) != StandinByte(i)) {
+      return ::testing::AssertionFailure() << "byte " << i << " differs";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+std::vector<std::string> FileRequests(const fs::path& log) {
+  std::vector<std::string> lines;
+  std::ifstream in(log);
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("GET /files/")) lines.push_back(line);
+  }
+  return lines;
+}
+
+// The Range a logged file request asked for ("" without one).
+std::string RangeOf(const std::string& line) {
+  auto tab = line.find("\tRange: ");
+  return tab == std::string::npos ? std::string() : line.substr(tab + 8);
+}
+
+TEST(ResumeRoad, ADownloadSurvivesTwoDropsAndItsChecksumsHold) {
+  constexpr std::size_t kSize = 3 * 1048576;
+  const fs::path log = MakeTempDir("requests") / "log.txt";
+  Standin standin({"--size", std::to_string(kSize), "--drop-after", std::to_string(1048576),
+                   "--drop-times", "2", "--throttle", std::to_string(4 * 1048576), "--request-log",
+                   log.string()});
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(session.Run(kStart + Download("survivor") +
+                        "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
+            0)
+      << session.StandardError();
+  const Record r = session.record();
+  const fs::path folder = session.documents() / "下载的系统镜像";
+  EXPECT_TRUE(HoldsServedBytes(folder / "survivor.iso", kSize));
+  EXPECT_FALSE(fs::exists(folder / "survivor.iso.part"));
+  EXPECT_EQ(BoxesTitled(r, "下载完成").size(), 1u);
+  EXPECT_TRUE(BoxesTitled(r, "下载失败").empty());
+  const auto requests = FileRequests(log);
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(RangeOf(requests[0]), "bytes=0-");
+  EXPECT_EQ(RangeOf(requests[1]), "bytes=1048576-");
+  EXPECT_EQ(RangeOf(requests[2]), "bytes=2097152-");
+  const std::string check = "cd '" + folder.string() +
+                            "' && sha256sum --quiet -c survivor.iso.sha256 && "
+                            "sha1sum --quiet -c survivor.iso.sha1";
+  EXPECT_EQ(std::system(check.c_str()), 0);
+  fs::remove_all(log.parent_path());
+}
+
+TEST(ResumeRoad, ACancelledDownloadIsContinuedByTheNextOfTheSameName) {
+  constexpr std::size_t kSize = 6 * 1048576;
+  const fs::path log = MakeTempDir("requests") / "log.txt";
+  Standin standin({"--size", std::to_string(kSize), "--throttle", std::to_string(1048576),
+                   "--request-log", log.string()});
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(session.Run(kStart + Download("again") + "wait MB/s   [1-9]\\d*MB$ 20000\n" +
+                        "click text=取消下载\n" + kIdleAgain + "sleep 2500\n" + Download("again") +
+                        "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
+            0)
+      << session.StandardError();
+  const Record r = session.record();
+  const fs::path file = session.documents() / "下载的系统镜像" / "again.iso";
+  EXPECT_TRUE(HoldsServedBytes(file, kSize));
+  EXPECT_EQ(BoxesTitled(r, "下载完成").size(), 1u);
+  const auto requests = FileRequests(log);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(RangeOf(requests[0]), "bytes=0-");
+  const std::string second = RangeOf(requests[1]);
+  ASSERT_TRUE(second.starts_with("bytes=")) << second;
+  const long long from = std::stoll(second.substr(6));
+  EXPECT_GT(from, 0);  // the part the cancelled download wrote
+  EXPECT_LT(from, static_cast<long long>(kSize));
+  fs::remove_all(log.parent_path());
+}
+
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> faults;
+  const char* message;
+};
+
+TEST(ResumeRoad, EachFailureBoxSaysWhy) {
+  const FailureCase cases[] = {
+      {"drops every time",
+       {"--drop-after", "300000", "--size", "2000000"},
+       "连接中断，5次续传均未成功。"},
+      {"the link expires twice",
+       {"--expiring-links", "--drop-after", "300000", "--drop-times", "2", "--size", "2000000"},
+       "服务器已不再提供此文件。"},
+      {"too little space",
+       {"--size", "1125899906842624"},
+       "磁盘空间不足，需要 1048576GB 可用空间。"},
+      {"the part file cannot be made", {"--size", "2000000"}, "无法写入文件。"},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Standin standin(c.faults);
+    Session session;
+    session.ShareHost(standin.Host());
+    const fs::path folder = session.documents() / "下载的系统镜像";
+    if (std::string(c.name) == "the part file cannot be made") {
+      fs::create_directories(folder / "why.iso.part");
+    }
+    ASSERT_EQ(
+        session.Run(kStart + Download("why") + "wait ^msgbox.下载失败 60000\nsleep 300\nclose\n"),
+        0)
+        << session.StandardError();
+    const Record r = session.record();
+    EXPECT_EQ(
+        BoxesTitled(r, "下载失败"),
+        std::vector<std::string>{std::string("msgbox 下载失败\t") + c.message + "\t确认\t-> 0"});
+    EXPECT_TRUE(BoxesTitled(r, "下载完成").empty());
+    EXPECT_FALSE(fs::exists(folder / "why.iso"));
+  }
+}
+
+TEST(ResumeRoad, AnExpiredLinkIsRenewedAndTheDownloadCompletes) {
+  constexpr std::size_t kSize = 2 * 1048576;
+  Standin standin({"--expiring-links", "--size", std::to_string(kSize), "--drop-after",
+                   std::to_string(1048576), "--drop-times", "1"});
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(
+      session.Run(kStart + Download("renewed") + "wait ^msgbox.下载完成 30000\nsleep 300\nclose\n"),
+      0)
+      << session.StandardError();
+  EXPECT_TRUE(HoldsServedBytes(session.documents() / "下载的系统镜像" / "renewed.iso", kSize));
+  EXPECT_TRUE(BoxesTitled(session.record(), "下载失败").empty());
+}
+
+}  // namespace
+}  // namespace tw::testing

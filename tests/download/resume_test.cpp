@@ -1,0 +1,419 @@
+// Downloads that break off and go on: against a file server on 127.0.0.1
+// whose faults each test sets, the file ends byte-identical to what was served
+// or the download fails clearly with the part file as it was.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/download_job.h"
+#include "download/part_file.h"
+#include "download/resume_rules.h"
+#include "tests/download/loopback_servers.h"
+
+namespace tw {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Report;
+using test::ReportLog;
+
+constexpr size_t kSize = 200000;
+
+// What the server does with each file request, by its number (0 first).
+struct Faults {
+  int dropTimes = 0;           // the first this many responses close early...
+  size_t dropAfter = 0;        // ...after this many of their bytes
+  bool silentFirst = false;    // the first response goes silent after dropAfter bytes
+  bool ranges = true;          // Range honoured (206 with Content-Range)
+  bool changingEtag = false;   // every response names another version
+  bool resumeWith200 = false;  // a ranged request after the first gets the whole file
+  int64_t shiftRange = 0;      // a ranged request gets a range starting this far off
+  int goneFor = 0;             // on "/old", requests after the first are answered this
+};
+
+class FileServer {
+ public:
+  explicit FileServer(const std::string& content) : content_(content) {
+    auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+      Serve(request, response);
+    };
+    http_.server().Get("/file", handler);
+    http_.server().Get("/old", handler);
+    http_.server().Get("/new", handler);
+    http_.Start();
+  }
+  ~FileServer() { stopping_ = true; }
+
+  Faults faults;
+  std::string Url(const std::string& path) const { return http_.Url(path); }
+  // The Range and If-Range lines of each file request, in order.
+  std::vector<std::string> Requests() {
+    std::lock_guard guard(mutex_);
+    return requests_;
+  }
+  int Count() { return static_cast<int>(Requests().size()); }
+  std::string Etag(int number) const {
+    return "\"v" + std::to_string(faults.changingEtag ? number : 0) + "\"";
+  }
+
+ private:
+  void Serve(const httplib::Request& request, httplib::Response& response) {
+    // Ranges are answered here, so the faults can shape them.
+    const_cast<httplib::Request&>(request).ranges.clear();
+    int number;
+    {
+      std::lock_guard guard(mutex_);
+      number = static_cast<int>(requests_.size());
+      requests_.push_back("Range=" + request.get_header_value("Range") +
+                          " If-Range=" + request.get_header_value("If-Range"));
+    }
+    if (request.path == "/old" && number > 0 && faults.goneFor != 0) {
+      response.status = faults.goneFor;
+      response.set_content("expired", "text/plain");
+      return;
+    }
+    size_t first = 0;
+    std::smatch match;
+    std::string range = request.get_header_value("Range");
+    static const std::regex kRange(R"(bytes=(\d+)-)");
+    std::string ifRange = request.get_header_value("If-Range");
+    bool rangeOk = faults.ranges && std::regex_match(range, match, kRange) &&
+                   (ifRange.empty() || ifRange == Etag(number));
+    if (rangeOk && !(faults.resumeWith200 && number > 0)) {
+      first = std::stoul(match[1].str());
+      if (number > 0) first += static_cast<size_t>(faults.shiftRange);
+      response.status = 206;
+      response.set_header("Content-Range", "bytes " + std::to_string(first) + "-" +
+                                               std::to_string(content_.size() - 1) + "/" +
+                                               std::to_string(content_.size()));
+    }
+    if (faults.ranges) response.set_header("ETag", Etag(number));
+    const bool drops = number < faults.dropTimes;
+    const bool silent = faults.silentFirst && number == 0;
+    const size_t limit = faults.dropAfter;
+    response.set_content_provider(
+        content_.size() - first, "application/octet-stream",
+        [this, first, drops, silent, limit](size_t offset, size_t length, httplib::DataSink& sink) {
+          if ((drops || silent) && offset >= limit) {
+            while (silent && !stopping_) std::this_thread::sleep_for(10ms);
+            return false;
+          }
+          size_t n = std::min<size_t>(length, 8192);
+          if (drops || silent) n = std::min(n, limit - offset);
+          sink.write(content_.data() + first + offset, n);
+          return true;
+        });
+  }
+
+  std::string content_;
+  std::atomic<bool> stopping_{false};
+  std::mutex mutex_;
+  std::vector<std::string> requests_;
+  test::HttpServer http_;  // last: it stops before the rest goes
+};
+
+struct Outcome {
+  bool ended = false;
+  DownloadFailure failure = DownloadFailure::kNone;
+  int32_t attempts = 0;
+  int renewals = 0;
+};
+
+class ResumeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { content_ = test::Pattern(kSize, 11); }
+  void TearDown() override { EXPECT_TRUE(test::WaitForEngineThreads()); }
+
+  Outcome Run(const std::string& url, const std::string& path, ReportLog* log,
+              std::function<Text()> renew = {}) {
+    Outcome outcome;
+    auto done = std::make_shared<AutoResetEvent>();
+    auto job = std::make_unique<DownloadJob>();
+    job->SetResumeWaitUnit(5);
+    net::Timeouts limits;
+    limits.receiveMs = 500;
+    job->SetTransferTimeouts(limits);
+    DownloadHooks hooks;
+    if (renew) {
+      hooks.renewUrl = [&outcome, renew](const std::function<bool()>&) {
+        ++outcome.renewals;
+        return renew();
+      };
+    }
+    job->Start(url, path, log ? log->Callback() : ProgressCallback(), 1, done, 0, hooks);
+    outcome.ended = done->Wait(20000);
+    job->Stop();
+    outcome.failure = job->Failure();
+    outcome.attempts = job->Attempts();
+    return outcome;
+  }
+
+  // One download: one Started, one Ended last, the same total throughout,
+  // bytes done never going backwards.
+  static void ExpectOneDownload(ReportLog& log) {
+    std::vector<Report> reports = log.Reports();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(log.Count(Started), 1);
+    EXPECT_EQ(log.Count(Ended), 1);
+    EXPECT_EQ(reports.back().status, Ended);
+    int64_t seen = 0;
+    for (const Report& r : reports) {
+      EXPECT_EQ(r.total, reports.back().total);
+      if (r.status == Tick || r.status == Ended) {
+        EXPECT_GE(r.received, seen);
+        seen = r.received;
+      }
+    }
+  }
+
+  static bool ChecksumsHold(const std::string& folder, const std::string& name) {
+    std::string command = "cd '" + folder + "' && sha256sum --quiet -c '" + name +
+                          ".sha256' && sha1sum --quiet -c '" + name + ".sha1'";
+    return std::system(command.c_str()) == 0;
+  }
+
+  std::string content_;
+  test::TempFolder folder_;
+};
+
+TEST_F(ResumeTest, DropsAndSilenceAreResumedToAByteIdenticalFile) {
+  {
+    FileServer server(content_);
+    server.faults.dropTimes = 2;
+    server.faults.dropAfter = 40000;
+    ReportLog log;
+    std::string path = folder_.File("dropped.iso");
+    Outcome outcome = Run(server.Url("/file"), path, &log);
+    ASSERT_TRUE(outcome.ended);
+    EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
+    EXPECT_TRUE(test::ReadFile(path) == content_);
+    EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+    EXPECT_FALSE(std::filesystem::exists(path + ".part.resume"));
+    EXPECT_EQ(
+        server.Requests(),
+        (std::vector<std::string>{"Range=bytes=0- If-Range=", "Range=bytes=40000- If-Range=\"v0\"",
+                                  "Range=bytes=80000- If-Range=\"v0\""}));
+    ExpectOneDownload(log);
+    EXPECT_EQ(log.Count(Failed), 0);
+    EXPECT_EQ(log.Reports().back().fraction, 1.0f);
+    EXPECT_TRUE(ChecksumsHold(folder_.path(), "dropped.iso"));
+  }
+  {
+    FileServer server(content_);
+    server.faults.silentFirst = true;
+    server.faults.dropAfter = 30000;
+    ReportLog log;
+    std::string path = folder_.File("silent.iso");
+    Outcome outcome = Run(server.Url("/file"), path, &log);
+    ASSERT_TRUE(outcome.ended);
+    EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
+    EXPECT_TRUE(test::ReadFile(path) == content_);
+    EXPECT_EQ(outcome.attempts, 2);
+    ExpectOneDownload(log);
+  }
+}
+
+TEST_F(ResumeTest, FiveTriesAfterTheFirstConnectionThenAClearFailure) {
+  FileServer server(content_);
+  server.faults.dropTimes = 100;
+  server.faults.dropAfter = 10000;
+  ReportLog log;
+  std::string path = folder_.File("every.iso");
+  Outcome outcome = Run(server.Url("/file"), path, &log);
+  ASSERT_TRUE(outcome.ended);
+  EXPECT_EQ(outcome.failure, DownloadFailure::kBrokeOff);
+  EXPECT_EQ(server.Count(), 1 + kResumeTries);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(test::ReadFile(path + ".part") == content_.substr(0, 60000));
+  ExpectOneDownload(log);
+  EXPECT_EQ(log.Count(Failed), 1);
+  EXPECT_EQ(log.Reports().back().received, 60000);
+}
+
+TEST_F(ResumeTest, ContinuationsThatDoNotFitFailWithThePartAsItWas) {
+  struct Case {
+    const char* name;
+    void (*set)(Faults&);
+    DownloadFailure failure;
+    int connections;
+  };
+  const Case cases[] = {
+      {"resume answered 200", [](Faults& f) { f.resumeWith200 = true; }, DownloadFailure::kChanged,
+       2},
+      {"range at another offset", [](Faults& f) { f.shiftRange = 1000; }, DownloadFailure::kChanged,
+       2},
+      {"ETag changed between attempts", [](Faults& f) { f.changingEtag = true; },
+       DownloadFailure::kChanged, 2},
+      {"no ranges served", [](Faults& f) { f.ranges = false; }, DownloadFailure::kNoRanges, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FileServer server(content_);
+    server.faults.dropTimes = 1;
+    server.faults.dropAfter = 50000;
+    c.set(server.faults);
+    ReportLog log;
+    std::string path = folder_.File("misfit.iso");
+    Outcome outcome = Run(server.Url("/file"), path, &log);
+    ASSERT_TRUE(outcome.ended);
+    EXPECT_EQ(outcome.failure, c.failure);
+    EXPECT_EQ(server.Count(), c.connections);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(test::ReadFile(path + ".part") == content_.substr(0, 50000));
+    ExpectOneDownload(log);
+    EXPECT_EQ(log.Count(Failed), 1);
+    std::filesystem::remove(path + ".part");
+    ForgetResumeRecord(path);
+  }
+}
+
+TEST_F(ResumeTest, AnExpiredLinkIsRenewedOnceAndTheDownloadGoesOn) {
+  FileServer server(content_);
+  server.faults.dropTimes = 1;
+  server.faults.dropAfter = 70000;
+  server.faults.goneFor = 410;
+  ReportLog log;
+  std::string path = folder_.File("renewed.iso");
+  Outcome outcome = Run(server.Url("/old"), path, &log, [&] { return server.Url("/new"); });
+  ASSERT_TRUE(outcome.ended);
+  EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
+  EXPECT_EQ(outcome.renewals, 1);
+  EXPECT_TRUE(test::ReadFile(path) == content_);
+  EXPECT_EQ(server.Requests(),
+            (std::vector<std::string>{"Range=bytes=0- If-Range=",
+                                      "Range=bytes=70000- If-Range=\"v0\"",  // 410 on /old
+                                      "Range=bytes=70000- If-Range=\"v0\""}));
+  ExpectOneDownload(log);
+
+  // No fresh link to be had: the file is gone.
+  FileServer expired(content_);
+  expired.faults = server.faults;
+  std::string other = folder_.File("gone.iso");
+  outcome = Run(expired.Url("/old"), other, nullptr, [] { return Text(); });
+  EXPECT_EQ(outcome.failure, DownloadFailure::kGone);
+  EXPECT_EQ(outcome.renewals, 1);
+  EXPECT_TRUE(test::ReadFile(other + ".part") == content_.substr(0, 70000));
+}
+
+TEST_F(ResumeTest, APartFileWithItsRecordIsContinuedInALaterRun) {
+  FileServer server(content_);
+  server.faults.dropTimes = 1 + kResumeTries;
+  server.faults.dropAfter = 30000;
+  std::string path = folder_.File("later.iso");
+  ASSERT_EQ(Run(server.Url("/file"), path, nullptr).failure, DownloadFailure::kBrokeOff);
+  ASSERT_EQ(ResumableBytes(path), 180000);
+
+  server.faults.dropTimes = 0;
+  ReportLog log;
+  Outcome outcome = Run(server.Url("/file"), path, &log);
+  ASSERT_TRUE(outcome.ended);
+  EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
+  EXPECT_TRUE(test::ReadFile(path) == content_);
+  EXPECT_EQ(server.Requests().back(), "Range=bytes=180000- If-Range=\"v0\"");
+  // Started runs on a thread of its own and may come late, never below the part.
+  EXPECT_GE(log.Reports().front().received, 180000);
+  ExpectOneDownload(log);
+  // The digests cover the prefix written by the earlier run too.
+  EXPECT_TRUE(ChecksumsHold(folder_.path(), "later.iso"));
+}
+
+TEST_F(ResumeTest, APartFileThatCannotBeContinuedIsFetchedAnew) {
+  FileServer server(content_);
+  std::string garbage(90000, 'g');
+  // Without a record: from byte 0.
+  std::string bare = folder_.File("bare.iso");
+  test::WriteFile(bare + ".part", garbage);
+  ASSERT_EQ(Run(server.Url("/file"), bare, nullptr).failure, DownloadFailure::kNone);
+  EXPECT_TRUE(test::ReadFile(bare) == content_);
+  EXPECT_EQ(server.Requests().back(), "Range=bytes=0- If-Range=");
+
+  // With a record of another version: the If-Range fails and all of it comes.
+  std::string stale = folder_.File("stale.iso");
+  test::WriteFile(stale + ".part", garbage);
+  ASSERT_TRUE(StoreResumeRecord(stale, {static_cast<int64_t>(kSize), "\"old\""}));
+  ReportLog log;
+  ASSERT_EQ(Run(server.Url("/file"), stale, &log).failure, DownloadFailure::kNone);
+  EXPECT_TRUE(test::ReadFile(stale) == content_);
+  EXPECT_EQ(server.Requests().back(), "Range=bytes=90000- If-Range=\"old\"");
+  EXPECT_TRUE(ChecksumsHold(folder_.path(), "stale.iso"));
+  ExpectOneDownload(log);
+}
+
+TEST_F(ResumeTest, TooLittleFreeSpaceEndsBeforeAnythingIsWritten) {
+  test::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 1125899906842624\r\n\r\nxxxx", true);
+  std::string path = folder_.File("huge.iso");
+  ReportLog log;
+  Outcome outcome = Run(server.Url("/x"), path, &log);
+  ASSERT_TRUE(outcome.ended);
+  EXPECT_EQ(outcome.failure, DownloadFailure::kNoSpace);
+  EXPECT_EQ(log.Statuses(), (std::vector<int32_t>{Failed, Ended}));
+  EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(ResumeTest, FirstResponsesThatAreNotTheFileSayWhy) {
+  std::string path = folder_.File("first.iso");
+  EXPECT_EQ(
+      Run("http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/x", path, nullptr).failure,
+      DownloadFailure::kUnreachable);
+  test::RawServer busy("HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy", true);
+  EXPECT_EQ(Run(busy.Url("/x"), path, nullptr).failure, DownloadFailure::kRefused);
+  test::RawServer elsewhere(
+      "HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-9/10\r\nContent-Length: 5\r\n\r\n12345",
+      true);
+  EXPECT_EQ(Run(elsewhere.Url("/x"), path, nullptr).failure, DownloadFailure::kRefused);
+  EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+}
+
+TEST_F(ResumeTest, AStopDuringTheWaitBetweenTriesEndsWithinASecond) {
+  FileServer server(content_);
+  server.faults.dropTimes = 100;
+  server.faults.dropAfter = 20000;
+  ReportLog log;
+  auto done = std::make_shared<AutoResetEvent>();
+  auto job = std::make_unique<DownloadJob>();
+  ASSERT_TRUE(job->Start(server.Url("/file"), folder_.File("stop.iso"), log.Callback(), 1, done));
+  // The fourth wait lasts 8 s: stop inside it.
+  for (int i = 0; i < 2000 && server.Count() < 4; ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(server.Count(), 4) << "the third continuation never came";
+  std::this_thread::sleep_for(200ms);
+  auto before = std::chrono::steady_clock::now();
+  job->Stop();
+  ASSERT_TRUE(log.WaitEnded(2s)) << "no Ended after the stop";
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+  job.reset();
+  EXPECT_EQ(server.Count(), 4);
+  EXPECT_EQ(log.Count(Ended), 1);
+}
+
+TEST(ResumeRulesTest, ContentRangesAndValidators) {
+  std::optional<ContentRange> range = ParseContentRange("bytes 100-199/5368709243");
+  ASSERT_TRUE(range);
+  EXPECT_EQ(range->first, 100);
+  EXPECT_EQ(range->total, 5368709243);
+  EXPECT_FALSE(ParseContentRange("bytes 100-199/*")->total);
+  for (const char* bad :
+       {"bytes 200-100/300", "bytes 0-299/300x", "items 0-1/2", "bytes 0-299/299", "bytes -5/10"}) {
+    EXPECT_FALSE(ParseContentRange(bad)) << bad;
+  }
+  net::ResponseHead head;
+  head.rawHeaders =
+      "HTTP/1.1 206 Partial\r\nLast-Modified: Tue, 01 Dec 2026 10:00:00 GMT\r\n"
+      "ETag: W/\"weak\"\r\n\r\n";
+  // A weak ETag cannot go into If-Range; the date can.
+  EXPECT_EQ(ValidatorOf(head), "Tue, 01 Dec 2026 10:00:00 GMT");
+  EXPECT_EQ(RangeRequestLines(0, ""), (std::vector<std::string>{"Range:bytes=0-"}));
+}
+
+}  // namespace
+}  // namespace tw
