@@ -318,6 +318,13 @@ Run Median(std::vector<Run> runs) {
   return m;
 }
 
+// Whether every run of both clients delivered the whole file, and if not, whose did not.
+const char* Verdict(const Run& engine, const Run& curl) {
+  if (engine.ok && curl.ok) return "yes";
+  if (!engine.ok && !curl.ok) return "NO (both)";
+  return engine.ok ? "NO (curl)" : "NO (Tarnwick)";
+}
+
 void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
   TlsServerSetup tls;
   if (!MakeTlsServer(tls)) {
@@ -362,7 +369,7 @@ void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
       std::printf("| %s | %s | %.0f | %.0f | %.2f | %.2f / %.2f | %.2f | %.1f / %.1f | %s |\n",
                   secure ? "https" : "http", t.name, mib / e.seconds, mib / c.seconds,
                   c.seconds / e.seconds, e.cpu, c.cpu, e.cpu / c.cpu, e.peakKiB / 1024.0,
-                  c.peakKiB / 1024.0, e.ok && c.ok ? "yes" : "NO");
+                  c.peakKiB / 1024.0, Verdict(e, c));
       std::fflush(stdout);
     }
     kill(server, SIGKILL);
