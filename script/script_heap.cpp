@@ -28,7 +28,7 @@ constexpr std::size_t kHeader = alignof(std::max_align_t);
 
 // Room left below the guard for the engine's own error handling and for the
 // few recursive paths that do not pass through the stack check.
-constexpr std::uintptr_t kStackReserve = 512 * 1024;
+constexpr std::uintptr_t kStackReserve = std::uintptr_t{512} * 1024;
 
 // Checking the clock on every native recursion step would cost more than the
 // step itself.

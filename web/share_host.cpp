@@ -5,7 +5,8 @@
 namespace tw {
 
 Text ShareHost() {
-  const char* value = std::getenv(kShareHostVariable);
+  // Nothing in the program writes the environment, so reading it from any thread is safe.
+  const char* value = std::getenv(kShareHostVariable);  // NOLINT(concurrency-mt-unsafe)
   return value != nullptr && *value != '\0' ? Text(value) : Text(kDefaultShareHost);
 }
 
