@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libcurl4-openssl-dev libssl-dev openssl duktape-dev
   libgtest-dev libcpp-httplib-dev
-  curl xvfb xauth fonts-wqy-microhei
+  curl xvfb xauth fonts-wqy-microhei locales
   # Format and lint checks; fuzzing with libFuzzer.
   clang-format clang-tidy clang libclang-rt-14-dev
   # Windows: the cross toolchain, Wine to run what it builds, the installer compiler.

@@ -19,8 +19,9 @@ std::string GbkToUtf8(std::string_view gbk);
 Text Utf8ToGbk(std::string_view utf8);
 
 // Decodes `bytes` written in `charset` into GBK text: any name iconv knows on
-// POSIX systems, the common names of the Windows code pages on Windows.
-// nullopt when the charset is not known.
+// POSIX systems, the common names of the Windows code pages on Windows. The
+// name is read without regard to case, and the GB 2312 family decodes as code
+// page 936 (see charset_names.h). nullopt when the charset is not known.
 std::optional<Text> DecodeToGbk(std::string_view bytes, const char* charset);
 
 }  // namespace tw

@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "text/charset_names.h"
+
 namespace tw {
 
 namespace {
@@ -139,7 +141,7 @@ std::string GbkToUtf8(std::string_view gbk) {
 Text Utf8ToGbk(std::string_view utf8) { return *DecodeToGbk(utf8, "UTF-8"); }
 
 std::optional<Text> DecodeToGbk(std::string_view bytes, const char* charset) {
-  Converter toUtf16(kUtf16, charset);
+  Converter toUtf16(kUtf16, ConverterCharsetName(charset).c_str());
   if (!toUtf16.ok()) return std::nullopt;
   return Utf16BytesToGbk(toUtf16.Run(bytes, 1, kQuestionUtf16));
 }

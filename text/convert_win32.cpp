@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "text/charset_names.h"
 #include "text/convert.h"
 #include "text/text.h"
 
@@ -21,11 +22,10 @@ struct NamedCodePage {
   const char* name;
   UINT codePage;
 };
+// The GB 2312 / GBK family is charset_names.h's.
 constexpr NamedCodePage kCodePages[] = {
     {"utf-8", CP_UTF8},         {"utf8", CP_UTF8},
-    {"gbk", kGbk},              {"gb2312", kGbk},
-    {"cp936", kGbk},            {"windows-936", kGbk},
-    {"x-gbk", kGbk},            {"gb18030", 54936},
+    {"gb18030", 54936},
     {"big5", 950},              {"big5-hkscs", 950},
     {"cp950", 950},             {"shift_jis", 932},
     {"shift-jis", 932},         {"sjis", 932},
@@ -51,6 +51,7 @@ constexpr NamedCodePage kCodePages[] = {
 // 0 when the name is not in the table.
 UINT CodePageOf(const char* charset) {
   if (charset == nullptr) return 0;
+  if (IsGbkCharset(charset)) return kGbk;
   for (const NamedCodePage& entry : kCodePages) {
     if (EqualsIgnoreCase(charset, entry.name)) return entry.codePage;
   }

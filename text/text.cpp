@@ -1,6 +1,6 @@
 #include "text/text.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace tw {
 
@@ -73,9 +73,14 @@ std::vector<Text> SplitText(std::string_view text, std::string_view delimiter) {
 }
 
 Text FormatNumber(double value) {
+  // Not printf: its decimal point follows the process's numeric locale, which
+  // the toolkit may set from the user's environment ("12,5" under a German
+  // locale). The texts this makes are shown, compared and evaluated as script,
+  // so they always use the C locale's ".".
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.13g", value);
-  return buffer;
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 13);
+  return Text(buffer, result.ptr);
 }
 
 std::size_t FindText(std::string_view text, std::string_view what, std::size_t from,

@@ -35,7 +35,7 @@ Text Trim(std::string_view text);
 // element, a trailing one no empty last element.
 std::vector<Text> SplitText(std::string_view text, std::string_view delimiter);
 
-// printf "%.13g".
+// printf "%.13g" in the C locale, whatever the process locale is.
 Text FormatNumber(double value);
 
 // Byte offset of the first occurrence of `what` at or after `from`, stepping

@@ -1,10 +1,9 @@
 #include "web/response_decoding.h"
 
-#include <algorithm>
-#include <cstring>
 #include <optional>
 
 #include "script/regex_object.h"
+#include "text/charset_names.h"
 #include "text/convert.h"
 #include "text/message_pump.h"
 
@@ -14,19 +13,47 @@ namespace {
 constexpr std::size_t kCharsetSearchBytes = 1024;
 constexpr char kCharsetPattern[] = R"(<meta.+?charset=[^\w]?([-\w]+))";
 
+struct ByteOrderMark {
+  std::string_view bytes;
+  const char* charset;
+};
+
+// UTF-32 marks are left out: FF FE 00 00 would also start a UTF-16 page
+// whose first character is U+0000, and no page is written in UTF-32.
+const ByteOrderMark kByteOrderMarks[] = {
+    {"\xEF\xBB\xBF", "UTF-8"},
+    {"\xFF\xFE", "UTF-16LE"},
+    {"\xFE\xFF", "UTF-16BE"},
+};
+
+const ByteOrderMark* FindByteOrderMark(std::string_view body) {
+  for (const ByteOrderMark& mark : kByteOrderMarks) {
+    if (body.starts_with(mark.bytes)) return &mark;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 Text DecodeResponseText(const Bytes& body, RegexObject& regex) {
-  auto zero = std::find(body.begin(), body.end(), std::uint8_t{0});
-  Text result(body.begin(), zero);
+  std::string_view whole(reinterpret_cast<const char*>(body.data()), body.size());
+  // A byte-order mark is no character of the page, and it says for certain how
+  // the page is written, whatever a meta tag claims.
+  if (const ByteOrderMark* mark = FindByteOrderMark(whole)) {
+    whole.remove_prefix(mark->bytes.size());
+    std::optional<Text> decoded = DecodeToGbk(whole, mark->charset);
+    ProcessPendingMessages();
+    if (decoded) return std::move(*decoded);
+  }
+  Text result(whole.substr(0, whole.find('\0')));
 
   Text subject = result.substr(0, kCharsetSearchBytes);
   if (!regex.Create(kCharsetPattern, subject)) return result;
   Text charset = regex.GetSubMatchText(1, 1);
-  if (!charset.empty() && charset != "gbk" && charset != "gb2312") {
-    // A charset iconv does not know keeps the raw text: better the page in
-    // whatever bytes it came in than no page at all.
-    std::string_view whole(reinterpret_cast<const char*>(body.data()), body.size());
+  // The GBK names, in whatever letter case, are the program's own code page.
+  if (!charset.empty() && !IsGbkCharset(charset)) {
+    // A charset the converter does not know keeps the raw text: better the
+    // page in whatever bytes it came in than no page at all.
     if (std::optional<Text> decoded = DecodeToGbk(whole, charset.c_str())) {
       result = std::move(*decoded);
     }

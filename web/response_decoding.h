@@ -8,10 +8,12 @@ namespace tw {
 
 class RegexObject;
 
-// The body as GBK text. A page that names a charset in a meta tag within its
-// first 1024 bytes is re-decoded from that charset, unless it is "gbk" or
-// "gb2312" (exact case). Undecoded text ends before the first zero byte; a
-// re-decoded one is made from every byte. `regex` is the caller's, reused for
+// The body as GBK text. A page that begins with a byte-order mark is decoded
+// from the encoding the mark names, without the mark. Otherwise a page that
+// names a charset in a meta tag within its first 1024 bytes is re-decoded from
+// that charset, unless it is one of the GBK names (any letter case), which are
+// the program's own code page. Undecoded text ends before the first zero byte;
+// a re-decoded one is made from every byte. `regex` is the caller's, reused for
 // the charset search.
 Text DecodeResponseText(const Bytes& body, RegexObject& regex);
 

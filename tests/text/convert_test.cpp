@@ -35,6 +35,17 @@ TEST(Convert, DecodeToGbkKnowsCharsetsByName) {
   EXPECT_EQ(DecodeToGbk("abc", "no-such-charset"), std::nullopt);
 }
 
+TEST(Convert, GbkFamilyNamesDecodeAsCodePage936InAnyCase) {
+  // 丂 (81 40) is in GBK but not in GB 2312: read as GB 2312 proper it became
+  // "?" followed by a stray "@".
+  const Text gbkOnly = "a\x81\x40\xD6\xD0";
+  for (const char* name :
+       {"gb2312", "GB2312", "Gb2312", "GBK", "gbk", "x-gbk", "EUC-CN", "CP936"}) {
+    EXPECT_EQ(DecodeToGbk(gbkOnly, name), std::optional<Text>(gbkOnly)) << name;
+  }
+  EXPECT_EQ(DecodeToGbk("\xE4\xB8\xAD", "UTF-8"), std::optional<Text>("\xD6\xD0"));
+}
+
 TEST(Texts, AreGbk) {
   EXPECT_EQ(Texts().downloadDone, "\xCF\xC2\xD4\xD8\xCD\xEA\xB3\xC9");
   EXPECT_EQ(GbkToUtf8(Texts().confirmOrCancel), "确认&&取消");

@@ -48,6 +48,24 @@ TEST_F(DecodeResponseTextTest, GbkNamesAndMissingCharsetKeepTheBytes) {
   EXPECT_EQ(Decode(capitals), capitals);
 }
 
+TEST_F(DecodeResponseTextTest, GbkNamesInAnyCaseKeepCharactersOutsideGb2312) {
+  // 丂 (81 40) is GBK only; a stray byte must not follow it either.
+  for (const char* name : {"GB2312", "Gb2312", "GBK", "gB2312", "x-gbk"}) {
+    Text page = Page(Text("<meta charset=") + name + ">", "\x81\x40@");
+    EXPECT_EQ(Decode(page), page) << name;
+  }
+}
+
+TEST_F(DecodeResponseTextTest, ByteOrderMarksAreDroppedAndNameTheEncoding) {
+  const Text utf8 = Page("<meta charset=utf-8>", kZhongWenUtf8);
+  EXPECT_EQ(Decode("\xEF\xBB\xBF" + utf8), Page("<meta charset=utf-8>", kZhongWenGbk));
+  // Without a meta tag the mark alone tells the encoding.
+  EXPECT_EQ(Decode("\xEF\xBB\xBF" + Page("", kZhongWenUtf8)), Page("", kZhongWenGbk));
+  // UTF-16 pages hold zero bytes everywhere; the mark still reads them whole.
+  EXPECT_EQ(Decode(std::string("\xFF\xFE<\0p\0>\0\x2D\x4E", 10)), "<p>\xD6\xD0");
+  EXPECT_EQ(Decode(std::string("\xFE\xFF\0<\0p\0>\x4E\x2D", 10)), "<p>\xD6\xD0");
+}
+
 TEST_F(DecodeResponseTextTest, UnknownCharsetKeepsTheRawText) {
   Text page = Page("<meta charset=x-no-such-charset>", kZhongWenUtf8);
   EXPECT_EQ(Decode(page), page);
