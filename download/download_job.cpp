@@ -71,16 +71,20 @@ void DownloadJob::Wake(int32_t) {}
 
 bool DownloadJob::WorkerMain(int32_t) {
   HttpGetSink sink;
-  sink.begin = [this](int64_t length) { return BeginTransfer(length); };
+  sink.begin = [this](const net::ResponseHead& head) {
+    return BeginTransfer(head.contentLength.value_or(0));
+  };
   sink.chunk = [this](const char* data, size_t size) { return TakeChunk(data, size); };
-  std::string error;
-  HttpGetResult result = RunHttpGet(url_, sink, &error);
-  if (result == HttpGetResult::Woken) return false;
+  HttpGetOptions options;
+  options.timeouts = transferTimeouts_;
+  HttpGetOutcome outcome = RunHttpGet(url_, sink, options);
+  if (outcome.result == HttpGetResult::Woken) return false;
+  std::string error = outcome.error;
   bool failed = true;
-  if (result == HttpGetResult::Completed) {
+  if (outcome.result == HttpGetResult::Completed) {
     failed = !file_.Flush();
     if (failed) error = file_.Error();
-  } else if (result == HttpGetResult::EmptyBody) {
+  } else if (outcome.result == HttpGetResult::EmptyBody) {
     error = "empty body";
   } else if (!file_.Error().empty()) {
     error = file_.Error();  // the transfer stopped because the file failed

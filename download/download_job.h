@@ -27,6 +27,7 @@
 #include "download/speed_meter.h"
 #include "download/target_file.h"
 #include "download/thread_record.h"
+#include "net/transfer.h"
 #include "text/text.h"
 
 namespace tw {
@@ -65,6 +66,9 @@ class DownloadJob {
   // The failure reason of the last Failed report, for logs and tests.
   std::string FailureReason();
 
+  // Before Start: time limits other than the platform's, for tests.
+  void SetTransferTimeouts(const net::Timeouts& timeouts) { transferTimeouts_ = timeouts; }
+
  private:
   bool BeginTransfer(int64_t contentLength);
   bool TakeChunk(const char* data, size_t size);
@@ -95,6 +99,7 @@ class DownloadJob {
   ProgressCallback progressCallback_;
   int32_t callbackTag_ = 0;
   EventHandle doneEvent_;
+  net::Timeouts transferTimeouts_;
 
   TargetFile file_;  // the worker's alone while it runs; Stop's after it returned
   SpeedMeter speedMeter_;

@@ -1,18 +1,19 @@
 #include "download/download_runtime.h"
 
-#include <curl/curl.h>
-
 #include <csignal>
 #include <mutex>
+
+#include "net/transfer.h"
 
 namespace tw {
 
 void PrepareDownloadRuntime() {
   static std::once_flag once;
   std::call_once(once, [] {
+#if defined(SIGXFSZ)  // POSIX systems only
     std::signal(SIGXFSZ, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
-    curl_global_init(CURL_GLOBAL_DEFAULT);
+#endif
+    net::PrepareNetwork();
   });
 }
 

@@ -1,20 +1,23 @@
-// One HTTP(S) GET over libcurl, run on the calling thread, that a wake request
-// to that thread ends at once in every phase: resolving, connecting, the TLS
+// The download's GET, run on the calling thread, that a wake request to that
+// thread ends at once in every phase: resolving, connecting, the TLS
 // handshake, waiting for headers, or mid-body.
 //
-// The request: the browser user agent, "Range:bytes=0-", HTTP/1.1, no proxy
-// (proxy variables in the environment are ignored too), no cookies,
-// certificates verified. Redirects (301, 302, 303, 307, 308) are followed, at
-// most 10, never from https to http (such a redirect response is then the
-// final response, and its body is what gets written). The status code
-// of the final response is not judged; its body is handed on like any other.
+// The request: the browser user agent, the caller's header lines (by default
+// only "Range:bytes=0-"), HTTP/1.1, no proxy (proxy variables in the
+// environment are ignored too), no cookies, certificates verified, the
+// platform's time limits unless the caller sets others. Redirects are
+// followed by the network layer's rules. The status code of the final
+// response is not judged here; its body is handed on like any other.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "net/transfer.h"
 #include "text/text.h"
 
 namespace tw {
@@ -23,16 +26,19 @@ inline constexpr char kDownloadUserAgent[] =
     "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
     "Chrome/76.0.3809.132 Safari/537.36";
 inline constexpr char kDownloadRangeHeader[] = "Range:bytes=0-";
-inline constexpr int32_t kMaxRedirects = 10;
-// libcurl's receive buffer: large reads keep the system calls per byte low.
-inline constexpr long kReceiveBufferBytes = 512 * 1024;
 
 struct HttpGetSink {
-  // Before the first body byte of the final response; `contentLength` is 0
-  // when the response has none. False aborts the transfer.
-  std::function<bool(int64_t contentLength)> begin;
+  // Before the first body byte of the final response: its status, its
+  // Content-Length (absent told apart from 0) and its whole head. False aborts
+  // the transfer.
+  std::function<bool(const net::ResponseHead& head)> begin;
   // Each piece of the body, in arrival order. False aborts the transfer.
   std::function<bool(const char* data, size_t size)> chunk;
+};
+
+struct HttpGetOptions {
+  std::vector<std::string> headerLines{kDownloadRangeHeader};
+  net::Timeouts timeouts;  // the platform's defaults
 };
 
 enum class HttpGetResult {
@@ -42,7 +48,14 @@ enum class HttpGetResult {
   Woken,      // a wake request to this thread ended the transfer
 };
 
-// `error` receives a short English reason on Failed.
-HttpGetResult RunHttpGet(const Text& url, const HttpGetSink& sink, std::string* error);
+struct HttpGetOutcome {
+  HttpGetResult result = HttpGetResult::Failed;
+  net::TransferEnd end = net::TransferEnd::kFailed;  // how the transfer ended, in detail
+  std::optional<net::ResponseHead> head;  // the final response's, once its head arrived
+  std::string error;                      // a short English reason on Failed
+};
+
+HttpGetOutcome RunHttpGet(const Text& url, const HttpGetSink& sink,
+                          const HttpGetOptions& options = {});
 
 }  // namespace tw

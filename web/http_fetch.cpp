@@ -1,16 +1,12 @@
 #include "web/http_fetch.h"
 
-#include <curl/curl.h>
-
-#include <memory>
 #include <optional>
 
+#include "net/transfer.h"
 #include "script/regex_object.h"
-#include "text/convert.h"
 #include "text/message_pump.h"
 #include "text/texts.h"
 #include "web/cookies.h"
-#include "web/curl_request.h"
 #include "web/request_headers.h"
 #include "web/response_decoding.h"
 
@@ -20,40 +16,13 @@ namespace {
 constexpr int32_t kDefaultTimeoutSeconds = 30;
 constexpr std::size_t kStatusTextStart = 9;  // after "HTTP/1.1 "
 constexpr std::string_view kLocationPrefix = "Location: ";
+// The pages and answers read here are a few KiB; a body beyond this is not
+// one of them and is not kept.
+constexpr int64_t kMaxBodyBytes = 64 * 1024 * 1024;
+constexpr int32_t kPumpIntervalMs = 25;  // how long the UI thread may go without pumping
 
-// The URL as sent: UTF-8 with non-ASCII bytes and blanks percent-encoded.
-// nullopt unless it is an absolute http or https URL with a host.
-std::optional<std::string> CrackUrl(const Text& url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (unsigned char c : GbkToUtf8(url)) {
-    if (c >= 0x80 || c <= 0x20) {
-      encoded += '%';
-      encoded += kHex[c >> 4];
-      encoded += kHex[c & 0xF];
-    } else {
-      encoded += static_cast<char>(c);
-    }
-  }
-  std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), &curl_url_cleanup);
-  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, encoded.c_str(), 0) != CURLUE_OK) {
-    return std::nullopt;
-  }
-  char* scheme = nullptr;
-  char* host = nullptr;
-  char* whole = nullptr;
-  std::optional<std::string> result;
-  if (curl_url_get(parsed.get(), CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-      curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-      curl_url_get(parsed.get(), CURLUPART_URL, &whole, 0) == CURLUE_OK &&
-      (EqualsIgnoreCase(scheme, "http") || EqualsIgnoreCase(scheme, "https")) && *host != '\0') {
-    result = whole;
-  }
-  curl_free(scheme);
-  curl_free(host);
-  curl_free(whole);
-  return result;
-}
+constexpr const char* kMethodNames[] = {"GET",     "POST",   "HEAD",  "PUT",
+                                        "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 
 // The status line from its tenth character to its CRLF: "200 OK".
 Text StatusTextOf(const Text& headers) {
@@ -61,6 +30,36 @@ Text StatusTextOf(const Text& headers) {
   std::size_t end = FindText(headers, "\r\n", kStatusTextStart);
   return end == kNotFound ? Text() : headers.substr(kStatusTextStart, end - kStatusTextStart);
 }
+
+// The block's lines; nullopt when one of them is no header line.
+std::optional<std::vector<std::string>> HeaderLines(std::string_view block) {
+  std::vector<std::string> lines;
+  for (const Text& line : SplitText(block, "\r\n")) {
+    if (line.empty()) continue;
+    std::size_t colon = FindText(line, ":");
+    if (colon == kNotFound || colon == 0) return std::nullopt;
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+class KeepBody : public net::ResponseSink {
+ public:
+  bool OnResponse(const net::ResponseHead& head) override {
+    head_ = head;
+    return true;
+  }
+  bool OnBody(const char* data, size_t size) override {
+    body_.insert(body_.end(), data, data + size);
+    return true;
+  }
+  const std::optional<net::ResponseHead>& head() const { return head_; }
+  Bytes& body() { return body_; }
+
+ private:
+  std::optional<net::ResponseHead> head_;
+  Bytes body_;
+};
 
 }  // namespace
 
@@ -73,8 +72,6 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
   auto setStatus = [&options](const Text& text) {
     if (options.statusText != nullptr) *options.statusText = text;
   };
-  // The handles close when `request` goes, on every exit.
-  CurlRequest request;
   auto abort = [&](const Text& message) {
     setStatus(message);
     return Text();
@@ -85,61 +82,79 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
     return Text();
   };
 
-  if (!CurlRequest::PlatformReady()) return abort(texts.error700);
-  std::optional<std::string> wireUrl = CrackUrl(url);
-  if (!wireUrl) return fail(texts.error701);
-  if (!request.OpenSession()) return fail(texts.error702);
-  int64_t seconds = options.timeoutSeconds > 0 ? options.timeoutSeconds : kDefaultTimeoutSeconds;
-  if (!request.SetTimeout(seconds * 1000)) return fail(texts.error705);
-  if (!request.OpenConnection() || !request.SetProxy(options.proxy)) return fail(texts.error703);
-  Bytes body = !options.postBytes.empty() ? options.postBytes
-                                          : Bytes(options.postText.begin(), options.postText.end());
-  if (!request.OpenRequest(*wireUrl, options.method, body)) return fail(texts.error704);
-  if (!options.userName.empty() && !options.password.empty() &&
-      !request.SetServerCredentials(options.userName, options.password)) {
-    return abort(texts.error707);
+  if (!net::PrepareNetwork()) return abort(texts.error700);
+  std::optional<net::UrlParts> parts = net::SplitUrl(url);
+  if (!parts) return fail(texts.error701);
+
+  net::Request request;
+  request.url = *parts;
+  request.method = options.method >= 0 && options.method < 8 ? kMethodNames[options.method] : "GET";
+  request.body = !options.postBytes.empty()
+                     ? options.postBytes
+                     : Bytes(options.postText.begin(), options.postText.end());
+  int32_t seconds = options.timeoutSeconds > 0 ? options.timeoutSeconds : kDefaultTimeoutSeconds;
+  request.timeouts = net::Timeouts::All(seconds * 1000);
+  request.proxy = options.proxy;
+  request.proxyCredentials = {options.proxyUser, options.proxyPassword};
+  request.server = {options.userName, options.password};
+  request.verifyCertificates = false;  // the four kinds of certificate error are ignored
+  request.carryCookies = !cookies.empty();
+  request.followRedirects = !options.noRedirect;
+  request.maxBodyBytes = kMaxBodyBytes;
+  if (IsUiThread()) {
+    request.poll = [] {
+      ProcessPendingMessages();
+      return false;
+    };
+    request.pollIntervalMs = kPumpIntervalMs;
   }
-  if (!options.proxyUser.empty() && !options.proxyPassword.empty() &&
-      !request.SetProxyCredentials(options.proxyUser, options.proxyPassword)) {
-    return abort(texts.error707);
-  }
-  if (!request.IgnoreCertificateErrors()) return abort(texts.securityFlagsFailed);
-  if (!request.SetCookieEngine(!cookies.empty())) return abort(texts.error708);
-  request.SetFollowRedirects(!options.noRedirect);
   Text block = BuildRequestHeaders(options.extraHeaders, cookies, options.method,
                                    options.addDefaultHeaders, options.normalizeHeaderNames);
-  if (!request.SetHeaderBlock(block)) return fail(texts.error710);
+  std::optional<std::vector<std::string>> lines = HeaderLines(block);
+  if (!lines) return fail(texts.error710);
+  request.headerLines = std::move(*lines);
 
-  switch (request.Perform()) {
-    case ExchangeFailure::kNotSent:
+  net::Transfer transfer(std::move(request));
+  KeepBody sink;
+  bool keepBody = true;
+  switch (transfer.Run(sink)) {
+    case net::TransferEnd::kComplete:
+      break;
+    case net::TransferEnd::kFailed:
+      return fail(texts.error704);
+    case net::TransferEnd::kCouldNotConnect:
+    case net::TransferEnd::kNotSent:
       return fail(texts.error711);
-    case ExchangeFailure::kNoResponse:
-      return fail(texts.error712);
-    case ExchangeFailure::kBodyCut:
+    case net::TransferEnd::kDropped:
+    case net::TransferEnd::kSilent:
       // What arrived is kept; the status text below replaces the message.
       setStatus(texts.error713);
       break;
-    case ExchangeFailure::kNone:
+    case net::TransferEnd::kTooLarge:
+      // The head is delivered, the body is not, and the message stays.
+      keepBody = false;
       break;
+    default:  // no response, too many redirects
+      return fail(texts.error712);
   }
+  if (!sink.head()) return fail(texts.error712);
 
   Text result;
-  const Text& headers = request.rawHeaders();
-  if (!headers.empty()) {
-    if (options.responseHeaders != nullptr) *options.responseHeaders = headers;
-    setStatus(StatusTextOf(headers));
-    for (const Text& line : SplitText(headers, "\r\n")) {
-      CollectSetCookies(line, newCookies);
-      if (StartsWithText(line, kLocationPrefix, /*ignoreCase=*/true) &&
-          options.location != nullptr) {
-        *options.location = line.substr(kLocationPrefix.size());
-      }
-      ProcessPendingMessages();
+  const Text& headers = sink.head()->rawHeaders;
+  if (options.responseHeaders != nullptr) *options.responseHeaders = headers;
+  setStatus(keepBody ? StatusTextOf(headers) : texts.error713);
+  for (const Text& line : SplitText(headers, "\r\n")) {
+    CollectSetCookies(line, newCookies);
+    if (StartsWithText(line, kLocationPrefix, /*ignoreCase=*/true) && options.location != nullptr) {
+      *options.location = line.substr(kLocationPrefix.size());
     }
-    TidyNewCookies(newCookies);
-    if (options.mergeCookies && !cookies.empty()) newCookies = MergeCookies(cookies, newCookies);
-    if (options.responseBytes != nullptr) *options.responseBytes = request.body();
-    result = DecodeResponseText(request.body(), regex);
+    ProcessPendingMessages();
+  }
+  TidyNewCookies(newCookies);
+  if (options.mergeCookies && !cookies.empty()) newCookies = MergeCookies(cookies, newCookies);
+  if (keepBody) {
+    if (options.responseBytes != nullptr) *options.responseBytes = sink.body();
+    result = DecodeResponseText(sink.body(), regex);
   }
   ProcessPendingMessages();
   return result;
