@@ -116,6 +116,11 @@ struct Response {
   void set_header(const std::string& key, const std::string& value) {
     headers.emplace(key, value);
   }
+  void set_redirect(const std::string& url, int code = 302) {
+    headers.erase("Location");
+    headers.emplace("Location", url);
+    status = code;
+  }
   void set_content(const std::string& content, const std::string& type) {
     body = content;
     headers.erase("Content-Type");
