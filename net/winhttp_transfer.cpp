@@ -48,6 +48,22 @@ std::optional<int64_t> ParseLength(const std::optional<Text>& value) {
   return n;
 }
 
+std::string Base64(std::string_view bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 2]);
+    out += kDigits[(n >> 18) & 63];
+    out += kDigits[(n >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
+  }
+  return out;
+}
+
 // WinHTTP takes 0 for an unlimited name lookup and -1 for the other waits.
 int Limit(int32_t ms, bool resolve) { return ms > 0 ? ms : (resolve ? 0 : -1); }
 
@@ -75,11 +91,19 @@ void TrustOnlyCertificateFile(const std::string&) {}
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// How far the sending step has got, as WinHTTP reports it. Each phase has
+// its own time limit.
+enum class SendPhase { kResolving, kConnecting, kSending, kWaiting };
+
 // What the steps of one transfer and WinHTTP's callbacks share.
 struct Completion {
   std::mutex mutex;
   std::condition_variable changed;
   bool woken = false;
+  SendPhase phase = SendPhase::kResolving;
+  Clock::time_point phaseStart = Clock::now();
   uint64_t generation = 0;  // of the step being waited for
   bool done = false;
   DWORD error = 0;
@@ -94,6 +118,13 @@ struct Completion {
       count = n;
     }
     changed.notify_all();
+  }
+
+  void Reached(uint64_t of, SendPhase next) {
+    std::lock_guard guard(mutex);
+    if (of != generation || next <= phase) return;
+    phase = next;
+    phaseStart = Clock::now();
   }
 };
 
@@ -115,6 +146,15 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
   }
   HopRecord& hop = **holder;
   switch (status) {
+    case WINHTTP_CALLBACK_STATUS_NAME_RESOLVED:
+      hop.completion->Reached(hop.generation, SendPhase::kConnecting);
+      break;
+    case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER:
+      hop.completion->Reached(hop.generation, SendPhase::kSending);
+      break;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
+      hop.completion->Reached(hop.generation, SendPhase::kWaiting);
+      break;
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
       hop.completion->Complete(hop.generation, 0, 0);
@@ -137,7 +177,9 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
 }
 
 constexpr DWORD kCallbackEvents =
-    WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES;
+    WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
+    WINHTTP_CALLBACK_FLAG_RESOLVE_NAME | WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER |
+    WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
 
 }  // namespace
 
@@ -179,12 +221,20 @@ struct Transfer::State {
     completion->done = false;
     completion->error = 0;
     completion->count = 0;
+    completion->phase = SendPhase::kResolving;
+    completion->phaseStart = Clock::now();
   }
 
   // Waits for the step issued after Arm(). kComplete with `count` set, the
   // failure the step's error stands for, or kWoken.
+  // A step that waits for the server gives up after `limitMs` (0: never)
+  // as `onTimeout`, whether or not WinHTTP's own time-out fired first.
   TransferEnd Await(const char* step, TransferEnd onError, TransferEnd onTimeout,
-                    DWORD* count = nullptr);
+                    DWORD* count = nullptr, int32_t limitMs = 0);
+  // The sending step, whose limit and failure follow the phase it is in:
+  // some WinHTTP builds (Wine's) report it complete only once the answer
+  // begins, so the wait for the answer can fall into it.
+  TransferEnd AwaitSend(TransferEnd sendFailure);
 
   bool OpenSession();
   TransferEnd RunHop(std::optional<Hop>* next);
@@ -212,15 +262,61 @@ void Transfer::Wake() {
 int32_t Transfer::redirectsFollowed() const { return state_->redirects; }
 const std::string& Transfer::detail() const { return state_->detail; }
 
-TransferEnd Transfer::State::Await(const char* step, TransferEnd onError, TransferEnd onTimeout,
-                                   DWORD* count) {
+TransferEnd Transfer::State::AwaitSend(TransferEnd sendFailure) {
   const auto interval = std::chrono::milliseconds(
       request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000);
+  const Timeouts& t = request.timeouts;
   std::unique_lock lock(completion->mutex);
   for (;;) {
     if (completion->woken) return TransferEnd::kWoken;
     if (completion->done) break;
-    completion->changed.wait_for(lock, interval);
+    int32_t limit = 0;
+    TransferEnd late = TransferEnd::kCouldNotConnect;
+    switch (completion->phase) {
+      case SendPhase::kResolving: limit = t.resolveMs; break;
+      case SendPhase::kConnecting: limit = t.connectMs; break;
+      case SendPhase::kSending: limit = t.sendMs; late = TransferEnd::kNotSent; break;
+      case SendPhase::kWaiting: limit = t.receiveMs; late = TransferEnd::kNoResponse; break;
+    }
+    auto wakeAt = Clock::now() + interval;
+    if (limit > 0) {
+      const auto deadline = completion->phaseStart + std::chrono::milliseconds(limit);
+      if (Clock::now() >= deadline) {
+        detail = "WinHttpSendRequest timed out";
+        return late;
+      }
+      wakeAt = std::min(wakeAt, deadline);
+    }
+    completion->changed.wait_until(lock, wakeAt);
+    if (request.poll && !completion->done && !completion->woken) {
+      lock.unlock();
+      const bool stop = request.poll();
+      lock.lock();
+      if (stop) return TransferEnd::kWoken;
+    }
+  }
+  const DWORD error = completion->error;
+  const bool waiting = completion->phase == SendPhase::kWaiting;
+  lock.unlock();
+  if (error == 0) return TransferEnd::kComplete;
+  return Failed("WinHttpSendRequest", error, waiting ? TransferEnd::kNoResponse : sendFailure);
+}
+
+TransferEnd Transfer::State::Await(const char* step, TransferEnd onError, TransferEnd onTimeout,
+                                   DWORD* count, int32_t limitMs) {
+  const auto interval = std::chrono::milliseconds(
+      request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000);
+  const auto deadline = limitMs > 0 ? Clock::now() + std::chrono::milliseconds(limitMs)
+                                    : Clock::time_point::max();
+  std::unique_lock lock(completion->mutex);
+  for (;;) {
+    if (completion->woken) return TransferEnd::kWoken;
+    if (completion->done) break;
+    if (Clock::now() >= deadline) {
+      detail = std::string(step) + " timed out";
+      return onTimeout;
+    }
+    completion->changed.wait_until(lock, std::min(deadline, Clock::now() + interval));
     if (request.poll && !completion->done && !completion->woken) {
       lock.unlock();
       const bool stop = request.poll();
@@ -352,13 +448,6 @@ TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
     if (!WinHttpSetOption(h, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore))
       return Failed("setting the security flags", GetLastError(), TransferEnd::kFailed);
   }
-  const Credentials& proxyAuth = request.proxyCredentials;
-  if (!request.proxy.empty() && !proxyAuth.user.empty() && !proxyAuth.password.empty() &&
-      !WinHttpSetCredentials(h, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
-                             Wide(proxyAuth.user).c_str(), Wide(proxyAuth.password).c_str(),
-                             nullptr)) {
-    return Failed("setting the proxy credentials", GetLastError(), TransferEnd::kFailed);
-  }
   // Basic credentials go to the first host only.
   const Credentials& serverAuth = request.server;
   if (!serverAuth.user.empty() && !serverAuth.password.empty() && url.host == request.url.host &&
@@ -370,9 +459,18 @@ TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
 
   const std::vector<std::string> lines =
       request.carryCookies ? cookies.Apply(request.headerLines, url) : request.headerLines;
-  std::string block;
+  // Host first, as the other transport sends it; WinHTTP would put its own
+  // after the caller's lines.
+  std::string block = "Host: " + url.Authority() + "\r\n";
   for (const std::string& line : lines) block += line + "\r\n";
-  if (!block.empty()) {
+  // Proxy credentials go with the first request, as the other transport sends
+  // them: WinHttpSetCredentials answers a proxy's challenge only, and not
+  // everywhere (Wine's does not send them at all before one).
+  const Credentials& proxyAuth = request.proxyCredentials;
+  if (!request.proxy.empty() && !proxyAuth.user.empty() && !proxyAuth.password.empty())
+    block += "Proxy-Authorization: Basic " + Base64(proxyAuth.user + ":" + proxyAuth.password) +
+             "\r\n";
+  {
     const std::wstring wide = Wide(block);
     if (!WinHttpAddRequestHeaders(h, wide.c_str(), static_cast<DWORD>(wide.size()),
                                   WINHTTP_ADDREQ_FLAG_ADD)) {
@@ -390,14 +488,12 @@ TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
   Arm();
   if (!WinHttpSendRequest(h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, size, size, context))
     return Failed("WinHttpSendRequest", GetLastError(), sendFailure);
-  if (TransferEnd end = Await("WinHttpSendRequest", sendFailure, sendFailure);
-      end != TransferEnd::kComplete)
-    return end;
+  if (TransferEnd end = AwaitSend(sendFailure); end != TransferEnd::kComplete) return end;
   Arm();
   if (!WinHttpReceiveResponse(h, nullptr))
     return Failed("WinHttpReceiveResponse", GetLastError(), TransferEnd::kNoResponse);
-  if (TransferEnd end =
-          Await("WinHttpReceiveResponse", TransferEnd::kNoResponse, TransferEnd::kNoResponse);
+  if (TransferEnd end = Await("WinHttpReceiveResponse", TransferEnd::kNoResponse,
+                              TransferEnd::kNoResponse, nullptr, request.timeouts.receiveMs);
       end != TransferEnd::kComplete)
     return end;
 
@@ -434,7 +530,7 @@ TransferEnd Transfer::State::ReadBodyInto(ResponseSink& sink) {
                     TransferEnd::kSilent);
     }
     TransferEnd end = Await("WinHttpQueryDataAvailable", TransferEnd::kDropped,
-                            TransferEnd::kSilent, &available);
+                            TransferEnd::kSilent, &available, request.timeouts.receiveMs);
     if (end != TransferEnd::kComplete) return end;
     if (available == 0) break;
     // Each read takes exactly what is ready.
@@ -446,7 +542,8 @@ TransferEnd Transfer::State::ReadBodyInto(ResponseSink& sink) {
       const DWORD error = GetLastError();
       return Failed("WinHttpReadData", error, TransferEnd::kDropped, TransferEnd::kSilent);
     }
-    end = Await("WinHttpReadData", TransferEnd::kDropped, TransferEnd::kSilent, &read);
+    end = Await("WinHttpReadData", TransferEnd::kDropped, TransferEnd::kSilent, &read,
+                request.timeouts.receiveMs);
     if (end != TransferEnd::kComplete) return end;
     if (read == 0) break;
     if (cap >= 0 && received + static_cast<int64_t>(read) > cap) {
