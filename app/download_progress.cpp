@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "download/download_registry.h"
+#include "text/path_separator.h"
 #include "text/texts.h"
 #include "ui_engine/ui.h"
 
@@ -66,7 +67,8 @@ Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytes
 }
 
 Text DownloadTargetPath(const Text& folder, const Text& fileName) {
-  return ReplaceText(folder + "/" + fileName + ".iso", "//", "/");
+  return ReplaceText(folder + kPathSeparator + fileName + ".iso", kDoubledPathSeparator,
+                     kPathSeparator);
 }
 
 void LaunchBeginDownload() {

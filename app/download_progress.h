@@ -34,7 +34,8 @@ double RoundHalfUp(double value, int digits);
 // `previousBytesDone` half a second earlier.
 Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytesDone);
 
-// folder + "/" + name + ".iso", each "//" then made "/" once, left to right.
+// folder + separator + name + ".iso", each doubled separator then made single
+// once, left to right (text/path_separator.h: a backslash on Windows, "/" elsewhere).
 Text DownloadTargetPath(const Text& folder, const Text& fileName);
 
 }  // namespace tw
