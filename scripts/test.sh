@@ -20,3 +20,7 @@ if [ -n "$threaded_targets" ]; then
   (cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --output-on-failure -j "$jobs" -L threaded)
 fi
+
+# --- Windows: the cross-built tree and its suites under Wine ---
+scripts/test-windows.sh
+# --- end of Windows ---
