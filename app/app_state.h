@@ -32,11 +32,17 @@ struct MainWindow {
 // Touched only on the UI thread, except where a field says otherwise.
 struct AppState {
   MainWindow window;
-  Text saveFolder;        // written alongside SaveFolderLabel; the label is what is read
-  Text selectedFileName;  // read by the download starter thread after the UI thread wrote it
-  Text directUrl;         // likewise
-  int64_t resolvedSize = 0;
+  Text saveFolder;           // written alongside SaveFolderLabel; the label is what is read
+  Text selectedFileName;     // read by the download starter thread after the UI thread wrote it
+  Text directUrl;            // likewise
+  int64_t resolvedSize = 0;  // the verify answer's size, handed to the download as expected
   Text browseInitialFolder;
+  // While the share link is being resolved; a cancel or the window's close
+  // abandons the resolution at its next wait.
+  bool resolving = false;
+  bool resolutionAbandoned = false;
+  // The window was closed: nothing new starts, no box opens.
+  bool closing = false;
 };
 
 AppState& App();

@@ -92,7 +92,10 @@ void BeginDownload() {
     view.previousBytesDone = 0;
     view.failed = view.cancelled = view.ended = false;
   }
-  if (StartDownload(app.directUrl, path, &OnDownloadProgress, kDownloadId) == 1) return;
+  // The verify answer's size stands in for a length the response may not give.
+  if (StartDownload(app.directUrl, path, &OnDownloadProgress, kDownloadId, app.resolvedSize) == 1) {
+    return;
+  }
   ShowFailure();
   LeaveBusyState();
 }
@@ -130,6 +133,13 @@ void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int
 }
 
 void CancelDownload() {
+  AppState& app = App();
+  if (app.resolving) {
+    // Nothing is registered yet: the resolution gives up instead, and the
+    // request returns the window to idle.
+    app.resolutionAbandoned = true;
+    return;
+  }
   DownloadView& view = View();
   if (view.ended) return;
   // Marked before the stop request, so the final report it causes finds it.

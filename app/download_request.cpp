@@ -41,8 +41,19 @@ void RequestDownload() {
   const UiControl list = app.window.catalogList;
   const auto row = static_cast<int32_t>(ui::GetNumber(list, UI_PROP_SELECTED_ROW));
   const Text link = ui::GetCell(list, row, 2);
-  // Blocks the UI thread; the fetches keep the window painted meanwhile.
-  app.directUrl = ShareLinkResolver(link, &app.resolvedSize);
+  // Blocks the UI thread; the fetches keep the window painted meanwhile, and
+  // "取消下载" or closing the window ends them at their next wait.
+  app.resolving = true;
+  app.resolutionAbandoned = false;
+  ui::SetBusyCursor(app.window.frame, true);
+  app.directUrl = ShareLinkResolver(link, &app.resolvedSize,
+                                    [&app] { return app.resolutionAbandoned || app.closing; });
+  ui::SetBusyCursor(app.window.frame, false);
+  app.resolving = false;
+  if (app.resolutionAbandoned || app.closing) {
+    LeaveBusyState();
+    return;
+  }
 
   // The window stays busy until the download reports its end.
   LaunchBeginDownload();
@@ -55,8 +66,8 @@ void ChooseSaveFolder() {
   ui::SetText(App().window.saveFolderLabel, folder);
 }
 
-Text BrowseForFolder(std::optional<Text> title, bool includeFiles,
-                     std::optional<Text> initialFolder, bool editBox) {
+Text BrowseForFolder(const std::optional<Text>& title, bool includeFiles,
+                     const std::optional<Text>& initialFolder, bool editBox) {
   // The folder browser offers folders only; includeFiles is accepted for callers
   // that ask for files too and has no effect on it.
   (void)includeFiles;

@@ -16,8 +16,8 @@ void ChooseSaveFolder();
 
 // Shows the folder browser. With no title given, "请选择一个文件夹"; a given empty
 // title stays empty. Returns the chosen folder, or empty text.
-Text BrowseForFolder(std::optional<Text> title = std::nullopt, bool includeFiles = false,
-                     std::optional<Text> initialFolder = std::nullopt, bool editBox = false);
+Text BrowseForFolder(const std::optional<Text>& title = std::nullopt, bool includeFiles = false,
+                     const std::optional<Text>& initialFolder = std::nullopt, bool editBox = false);
 
 // The file-name characters that are replaced by "_".
 inline constexpr char kIllegalNamePattern[] = R"(\\|\||\/|\*|\?|\<|\>|\:|\")";

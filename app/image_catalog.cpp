@@ -1,14 +1,14 @@
 #include "app/image_catalog.h"
 
+#include <vector>
+
 #include "app/app_state.h"
+#include "text/convert.h"
 #include "text/texts.h"
 #include "ui_engine/ui.h"
 #include "web/share_host.h"
 
 namespace tw {
-
-const char* const kShareCodes[kCatalogSize] = {"qQzEbyFvQf2i", "ZNJzM3jE7Bzm", "BfuIBfq6bu2a",
-                                               "2YnIbmfEfuyq"};
 
 namespace {
 
@@ -20,13 +20,18 @@ int32_t CatalogColumnWidth(UiControl list) {
 }  // namespace
 
 Text ImageCatalog() {
-  const SystemTexts& t = Texts();
+  // The names become GBK once; the host is read anew, as the setting may change.
+  static const std::vector<Text> names = [] {
+    std::vector<Text> gbk;
+    for (const CatalogImage& image : kCatalogImages) gbk.push_back(Utf8ToGbk(image.nameUtf8));
+    return gbk;
+  }();
   const Text host = ShareHost();
   Text catalog;
-  for (int i = 0; i < kCatalogSize; ++i) {
+  for (std::size_t i = 0; i < std::size(kCatalogImages); ++i) {
     if (i > 0) catalog += "\r\n";
-    catalog += t.catalogNames[i] + "----https://" + host + "/t/" + kShareCodes[i] + "----" +
-               t.catalogSizes[i];
+    catalog += names[i] + "----https://" + host + "/t/" + kCatalogImages[i].shareCode + "----" +
+               kCatalogImages[i].sizeText;
   }
   return catalog;
 }

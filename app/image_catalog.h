@@ -5,10 +5,20 @@
 
 namespace tw {
 
-inline constexpr int kCatalogSize = 4;
+// One image of the catalog: its name (UTF-8 here, GBK in the catalog text),
+// the code of its share link on the share host, and its size as shown.
+struct CatalogImage {
+  const char* nameUtf8;
+  const char* shareCode;
+  const char* sizeText;
+};
 
-// The share codes of the four images, in catalog order.
-extern const char* const kShareCodes[kCatalogSize];
+inline constexpr CatalogImage kCatalogImages[] = {
+    {"win10多版本2004 64位（推荐）", "qQzEbyFvQf2i", "4.94GB"},
+    {"win10多版本1909 64位", "ZNJzM3jE7Bzm", "5.14GB"},
+    {"win10多版本1903 64位", "BfuIBfq6bu2a", "5.02GB"},
+    {"win7旗舰最新版64位", "2YnIbmfEfuyq", "3.19GB"},
+};
 
 // Lines joined by "\r\n", each: name "----" share link "----" size text. The
 // links are built on the current share host.

@@ -53,7 +53,12 @@ FaceButton CreateFaceButton(UiControl parent, ui::Geometry face, ui::Geometry ca
 
 int32_t OnFrameEvent(int32_t code) {
   if (code == UI_EVENT_CREATED) ui::ClearBackground(App().window.frame);
-  if (code == UI_EVENT_CLOSED) ui::Engine().EngineQuitMessageLoop(0);
+  if (code == UI_EVENT_CLOSED) {
+    // The program ends now, in whatever phase: a resolution in progress is
+    // abandoned and nothing new is started.
+    App().closing = true;
+    ui::Engine().EngineQuitMessageLoop(0);
+  }
   return 0;
 }
 

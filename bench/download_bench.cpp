@@ -1,8 +1,10 @@
 // Download engine benchmark, in one run:
 //  1. Throughput: a >= 1 GiB body from a server on 127.0.0.1 (a forked process,
-//     so its CPU is nobody's), fetched through StartDownload and with the curl
-//     command-line tool into the same kind of target (tmpfs and disk), with CPU
-//     seconds and peak memory of each.
+//     so its CPU is nobody's), over plain HTTP and over HTTPS, fetched through
+//     StartDownload and with the curl command-line tool into the same kind of
+//     target (tmpfs and disk), with CPU seconds and peak memory of each. The
+//     HTTPS server's certificate is made at run time; this program and its
+//     curl runs trust it, nothing else does.
 //  2. Stop latency: how long StopDownload takes to bring the Ended report in
 //     each phase a transfer can be stopped in.
 //
@@ -34,7 +36,12 @@
 #include <thread>
 #include <vector>
 
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+
 #include "download/download_registry.h"
+#include "net/transfer.h"
+#include "standin/self_signed.h"
 
 extern char** environ;
 
@@ -89,9 +96,57 @@ void ReadRequest(int fd) {
   }
 }
 
+// The server's side of one connection, plain or TLS.
+class Connection {
+ public:
+  Connection(int fd, SSL_CTX* tls) : fd_(fd) {
+    if (tls == nullptr) return;
+    ssl_ = SSL_new(tls);
+    if (ssl_ == nullptr || SSL_set_fd(ssl_, fd) != 1 || SSL_accept(ssl_) != 1) ok_ = false;
+  }
+  ~Connection() {
+    if (ssl_ != nullptr) {
+      if (ok_) SSL_shutdown(ssl_);
+      SSL_free(ssl_);
+    }
+    close(fd_);
+  }
+  bool ok() const { return ok_; }
+  void ReadRequest() {
+    if (ssl_ == nullptr) {
+      ::ReadRequest(fd_);
+      return;
+    }
+    std::string request;
+    char buf[4096];
+    while (ok_ && request.find("\r\n\r\n") == std::string::npos) {
+      int n = SSL_read(ssl_, buf, sizeof buf);
+      if (n <= 0) ok_ = false;
+      if (n > 0) request.append(buf, static_cast<size_t>(n));
+    }
+  }
+  // Bytes sent, 0 on failure.
+  size_t Send(const char* data, size_t size) {
+    if (!ok_) return 0;
+    if (ssl_ == nullptr) {
+      ssize_t sent = send(fd_, data, size, MSG_NOSIGNAL);
+      ok_ = sent > 0;
+      return ok_ ? static_cast<size_t>(sent) : 0;
+    }
+    size_t written = 0;
+    ok_ = SSL_write_ex(ssl_, data, size, &written) == 1;
+    return ok_ ? written : 0;
+  }
+
+ private:
+  int fd_;
+  SSL* ssl_ = nullptr;
+  bool ok_ = true;
+};
+
 // The body server, in a child process: every connection gets `size` generated
-// bytes with Content-Length, sent from a 4 MiB block.
-pid_t ForkBodyServer(int64_t size, int* port) {
+// bytes with Content-Length, sent from a 4 MiB block; over TLS with `tls`.
+pid_t ForkBodyServer(int64_t size, int* port, SSL_CTX* tls = nullptr) {
   int listener = Listen(64, port);
   pid_t pid = fork();
   if (pid != 0) {
@@ -108,22 +163,47 @@ pid_t ForkBodyServer(int64_t size, int* port) {
   for (;;) {
     int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    std::thread([fd, size, &block] {
-      ReadRequest(fd);
+    std::thread([fd, size, tls, &block] {
+      Connection c(fd, tls);
+      c.ReadRequest();
       std::string head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
                          "Content-Length: " + std::to_string(size) +
                          "\r\nConnection: close\r\n\r\n";
-      bool ok = send(fd, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+      c.Send(head.data(), head.size());
       int64_t left = size;
-      while (ok && left > 0) {
+      while (c.ok() && left > 0) {
         size_t n = static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(block.size())));
-        ssize_t sent = send(fd, block.data(), n, MSG_NOSIGNAL);
-        ok = sent > 0;
-        if (ok) left -= sent;
+        left -= static_cast<int64_t>(c.Send(block.data(), n));
       }
-      close(fd);
     }).detach();
   }
+}
+
+// A TLS identity made now, its certificate written where the clients of this
+// run are told to trust it.
+struct TlsServerSetup {
+  SSL_CTX* ctx = nullptr;
+  std::string certificateFile;
+  ~TlsServerSetup() {
+    SSL_CTX_free(ctx);
+    if (!certificateFile.empty()) unlink(certificateFile.c_str());
+  }
+};
+
+bool MakeTlsServer(TlsServerSetup& setup) {
+  tw::SelfSignedIdentity identity = tw::MakeSelfSignedIdentity();
+  if (!identity) return false;
+  char path[] = "/tmp/tw_download_bench_cert_XXXXXX";
+  int fd = mkstemp(path);
+  if (fd < 0) return false;
+  setup.certificateFile = path;
+  FILE* file = fdopen(fd, "w");
+  bool written = file != nullptr && PEM_write_X509(file, identity.certificate.get()) == 1;
+  if (file != nullptr) fclose(file);
+  setup.ctx = SSL_CTX_new(TLS_server_method());
+  return written && setup.ctx != nullptr &&
+         SSL_CTX_use_certificate(setup.ctx, identity.certificate.get()) == 1 &&
+         SSL_CTX_use_PrivateKey(setup.ctx, identity.key.get()) == 1;
 }
 
 // Peak resident memory of this process since the last reset, in KiB.
@@ -198,10 +278,12 @@ Run EngineRun(const std::string& url, const std::string& target, int64_t size) {
   return run;
 }
 
-Run CurlRun(const std::string& url, const std::string& target, int64_t size) {
+Run CurlRun(const std::string& url, const std::string& target, int64_t size,
+            const std::string& caFile = "") {
   unlink(target.c_str());
   Run run;
   std::vector<std::string> args = {"curl", "-sS", "-o", target, url};
+  if (!caFile.empty()) args.insert(args.begin() + 2, {"--cacert", caFile});
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -232,52 +314,58 @@ Run Median(std::vector<Run> runs) {
 }
 
 void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
-  int port = 0;
-  pid_t server = ForkBodyServer(size, &port);
-  std::string url = "http://127.0.0.1:" + std::to_string(port) + "/image.iso";
+  TlsServerSetup tls;
+  if (!MakeTlsServer(tls)) {
+    std::fprintf(stderr, "no TLS identity for the HTTPS server\n");
+    std::exit(1);
+  }
+  // Only this program's own downloads trust the certificate.
+  tw::net::TrustOnlyCertificateFile(tls.certificateFile);
   double mib = static_cast<double>(size) / (1 << 20);
   std::printf("Throughput: %.0f MiB from 127.0.0.1, median of %d runs each, after one warm-up\n\n",
               mib, repeats);
-  std::printf("| target | client | MiB/s | CPU s | peak RSS MiB | ok |\n");
-  std::printf("|---|---|---:|---:|---:|---|\n");
+  std::printf("| scheme | target | Tarnwick MiB/s | curl MiB/s | ratio | CPU s (Tarnwick / curl) "
+              "| CPU ratio | peak RSS MiB (Tarnwick / curl) | ok |\n");
+  std::printf("|---|---|---:|---:|---:|---:|---:|---:|---|\n");
   struct Target {
     const char* name;
     std::string path;
   } targets[] = {{"tmpfs", "/dev/shm/tw_download_bench.iso"},
                  {"disk", diskFolder + "/tw_download_bench.iso"}};
-  std::vector<std::string> ratios;
-  for (const Target& t : targets) {
-    // The first write of this much into a target can pay for memory the
-    // machine has never touched before; a warm-up run takes that cost, and
-    // the order alternates so neither client always goes first.
-    CurlRun(url, t.path, size);
-    std::vector<Run> engine, curl;
-    for (int i = 0; i < repeats; ++i) {
-      if (i % 2 == 0) {
-        engine.push_back(EngineRun(url, t.path, size));
-        curl.push_back(CurlRun(url, t.path, size));
-      } else {
-        curl.push_back(CurlRun(url, t.path, size));
-        engine.push_back(EngineRun(url, t.path, size));
+  for (bool secure : {false, true}) {
+    int port = 0;
+    pid_t server = ForkBodyServer(size, &port, secure ? tls.ctx : nullptr);
+    std::string url = std::string(secure ? "https" : "http") + "://127.0.0.1:" +
+                      std::to_string(port) + "/image.iso";
+    std::string ca = secure ? tls.certificateFile : "";
+    for (const Target& t : targets) {
+      // The first write of this much into a target can pay for memory the
+      // machine has never touched before; a warm-up run takes that cost, and
+      // the order alternates so neither client always goes first.
+      CurlRun(url, t.path, size, ca);
+      std::vector<Run> engine, curl;
+      for (int i = 0; i < repeats; ++i) {
+        if (i % 2 == 0) {
+          engine.push_back(EngineRun(url, t.path, size));
+          curl.push_back(CurlRun(url, t.path, size, ca));
+        } else {
+          curl.push_back(CurlRun(url, t.path, size, ca));
+          engine.push_back(EngineRun(url, t.path, size));
+        }
       }
+      Run e = Median(engine), c = Median(curl);
+      std::printf("| %s | %s | %.0f | %.0f | %.2f | %.2f / %.2f | %.2f | %.1f / %.1f | %s |\n",
+                  secure ? "https" : "http", t.name, mib / e.seconds, mib / c.seconds,
+                  c.seconds / e.seconds, e.cpu, c.cpu, e.cpu / c.cpu, e.peakKiB / 1024.0,
+                  c.peakKiB / 1024.0, e.ok && c.ok ? "yes" : "NO");
+      std::fflush(stdout);
     }
-    Run e = Median(engine), c = Median(curl);
-    std::printf("| %s | engine | %.0f | %.2f | %.1f | %s |\n", t.name, mib / e.seconds, e.cpu,
-                e.peakKiB / 1024.0, e.ok ? "yes" : "NO");
-    std::printf("| %s | curl | %.0f | %.2f | %.1f | %s |\n", t.name, mib / c.seconds, c.cpu,
-                c.peakKiB / 1024.0, c.ok ? "yes" : "NO");
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  "%s: throughput ratio engine/curl %.2f, CPU ratio %.2f, peak memory ratio %.2f",
-                  t.name, c.seconds / e.seconds, e.cpu / c.cpu,
-                  static_cast<double>(e.peakKiB) / c.peakKiB);
-    ratios.push_back(line);
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
   }
+  // The certificate file goes with `tls`; from here on the system's roots count again.
+  tw::net::TrustOnlyCertificateFile("");
   std::printf("\n");
-  for (const auto& r : ratios) std::printf("%s\n", r.c_str());
-  std::printf("\n");
-  kill(server, SIGKILL);
-  waitpid(server, nullptr, 0);
 }
 
 // A server that accepts, reads the request, sends `reply` and then holds the

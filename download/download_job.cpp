@@ -26,7 +26,7 @@ DownloadJob::~DownloadJob() {
 
 ThreadHandle DownloadJob::Start(const Text& url, const Text& targetPath,
                                 ProgressCallback progressCallback, int32_t callbackTag,
-                                EventHandle doneEvent) {
+                                EventHandle doneEvent, int64_t expectedBytes) {
   if (!workerEntry_) {
     progressEntry_ = BoundEntry::Make(this, &DownloadJob::ReportProgress);
     wakeEntry_ = BoundEntry::Make(this, &DownloadJob::Wake);
@@ -38,6 +38,7 @@ ThreadHandle DownloadJob::Start(const Text& url, const Text& targetPath,
   progressCallback_ = std::move(progressCallback);
   callbackTag_ = callbackTag;
   doneEvent_ = std::move(doneEvent);
+  expectedBytes_ = expectedBytes > 0 ? expectedBytes : 0;
   startTick_ = TickCount();
   if (url.empty() || targetPath.empty()) {
     ReportStartFailure(url.empty() ? "empty URL" : "empty target path");
@@ -72,7 +73,7 @@ void DownloadJob::Wake(int32_t) {}
 bool DownloadJob::WorkerMain(int32_t) {
   HttpGetSink sink;
   sink.begin = [this](const net::ResponseHead& head) {
-    return BeginTransfer(head.contentLength.value_or(0));
+    return BeginTransfer(head.status, head.contentLength.value_or(0));
   };
   sink.chunk = [this](const char* data, size_t size) { return TakeChunk(data, size); };
   HttpGetOptions options;
@@ -83,9 +84,12 @@ bool DownloadJob::WorkerMain(int32_t) {
   bool failed = true;
   if (outcome.result == HttpGetResult::Completed) {
     failed = !file_.Flush();
-    if (failed) error = file_.Error();
+    error = failed ? file_.Error() : CheckCompleteBody();
+    failed = failed || !error.empty();
   } else if (outcome.result == HttpGetResult::EmptyBody) {
     error = "empty body";
+  } else if (!refusal_.empty()) {
+    error = refusal_;
   } else if (!file_.Error().empty()) {
     error = file_.Error();  // the transfer stopped because the file failed
   }
@@ -104,8 +108,13 @@ std::string DownloadJob::FailureReason() {
   return failureReason_;
 }
 
-bool DownloadJob::BeginTransfer(int64_t contentLength) {
-  totalBytes_ = contentLength;  // before any report can read it
+bool DownloadJob::BeginTransfer(int32_t status, int64_t contentLength) {
+  if (status != 200 && status != 206) {
+    refusal_ = "the server answered " + std::to_string(status);
+    return false;
+  }
+  totalFromExpectation_ = contentLength <= 0 && expectedBytes_ > 0;
+  totalBytes_ = totalFromExpectation_ ? expectedBytes_ : contentLength;  // before any report
   if (!file_.Open(targetPath_)) return false;
   if (progressCallback_) {
     reporter_.Start(progressEntry_, kTickPeriodMs, kFirstTickMs, Tick, false);
@@ -121,6 +130,22 @@ bool DownloadJob::TakeChunk(const char* data, size_t size) {
   std::lock_guard guard(progressLock_);
   receivedBytes_ += static_cast<int64_t>(size);
   return true;
+}
+
+std::string DownloadJob::CheckCompleteBody() {
+  int64_t received;
+  {
+    std::lock_guard guard(progressLock_);
+    received = receivedBytes_;
+  }
+  if (totalFromExpectation_ && received != totalBytes_) {
+    return "the body ended after " + std::to_string(received) + " of the " +
+           std::to_string(totalBytes_.load()) + " bytes expected";
+  }
+  // Unannounced and unexpected: now that the body has arrived whole, its size
+  // is known, and the final report says it is complete.
+  if (totalBytes_ == 0) totalBytes_ = received;
+  return {};
 }
 
 void DownloadJob::StopReports() {

@@ -49,8 +49,13 @@ class DownloadJob {
   // Starts the worker and returns its thread. With an empty URL or target path,
   // or when no thread can be started, returns null after reporting Failed and
   // Ended on the calling thread and setting `doneEvent`.
+  //
+  // `expectedBytes` (0: unknown) is the size the starter learned elsewhere. It
+  // is the total when the response announces no length, and then a body that
+  // ends with another number of bytes is a failure. With neither, the total
+  // becomes the size of the body once it has arrived whole.
   ThreadHandle Start(const Text& url, const Text& targetPath, ProgressCallback progressCallback,
-                     int32_t callbackTag, EventHandle doneEvent);
+                     int32_t callbackTag, EventHandle doneEvent, int64_t expectedBytes = 0);
   // Ends the transfer if it still runs, releases the file and buffer, and
   // reports Ended unless the worker already did. Nothing happens after a
   // normal end.
@@ -70,7 +75,11 @@ class DownloadJob {
   void SetTransferTimeouts(const net::Timeouts& timeouts) { transferTimeouts_ = timeouts; }
 
  private:
-  bool BeginTransfer(int64_t contentLength);
+  // False (nothing opened, nothing written) unless the response is a 200 or
+  // 206: an error page is not the file.
+  bool BeginTransfer(int32_t status, int64_t contentLength);
+  // After the whole body arrived: the empty text when it is the whole file.
+  std::string CheckCompleteBody();
   bool TakeChunk(const char* data, size_t size);
   void Fail(const std::string& reason);
   void EndSteps(bool failed);
@@ -88,6 +97,9 @@ class DownloadJob {
   std::string failureReason_;
 
   std::atomic<int64_t> totalBytes_{0};
+  int64_t expectedBytes_ = 0;
+  bool totalFromExpectation_ = false;  // the worker's alone
+  std::string refusal_;                // why BeginTransfer refused the response
   CriticalSectionLock progressLock_;
   int64_t receivedBytes_ = 0;  // guarded by progressLock_
   std::atomic<int64_t> lastReportedBytes_{0};

@@ -43,7 +43,7 @@ RegistryHandle CurrentDownloadRegistry() {
 }
 
 int32_t StartDownload(const Text& url, const Text& targetPath, ProgressCallback progressCallback,
-                      int32_t id) {
+                      int32_t id, int64_t expectedBytes) {
   RegistryHandle registry = CurrentDownloadRegistry();
   if (!registry) return -1;
   std::lock_guard guard(registry->registryLock);
@@ -55,7 +55,7 @@ int32_t StartDownload(const Text& url, const Text& targetPath, ProgressCallback 
   }
   auto doneEvent = std::make_shared<AutoResetEvent>();
   DownloadArguments arguments{&RunDownload, url,       targetPath, std::move(progressCallback),
-                              id,           doneEvent, registry};
+                              id,           doneEvent, registry,   expectedBytes};
   ThreadHandle thread = LaunchDownloadThread(std::move(arguments));
   // An entry without a thread could never be removed and would block its id
   // for good; such a download is refused instead.
@@ -80,13 +80,14 @@ ThreadHandle LaunchDownloadThread(DownloadArguments arguments, bool closeHandle)
 void DownloadThreadMain(DownloadArguments& arguments) {
   if (arguments.routine == nullptr) return;
   arguments.routine(arguments.url, arguments.targetPath, arguments.progressCallback, arguments.id,
-                    arguments.doneEvent, arguments.registry);
+                    arguments.doneEvent, arguments.registry, arguments.expectedBytes);
 }
 
 void RunDownload(const Text& url, const Text& targetPath, const ProgressCallback& progressCallback,
-                 int32_t id, const EventHandle& doneEvent, const RegistryHandle& registry) {
+                 int32_t id, const EventHandle& doneEvent, const RegistryHandle& registry,
+                 int64_t expectedBytes) {
   auto job = std::make_unique<DownloadJob>();
-  job->Start(url, targetPath, progressCallback, id, doneEvent);
+  job->Start(url, targetPath, progressCallback, id, doneEvent, expectedBytes);
   doneEvent->Wait();
   job->Stop();
   ThreadHandle ownHandle;

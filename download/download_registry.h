@@ -36,7 +36,7 @@ struct RegistryEntry {
 };
 
 struct DownloadRegistry {
-  CriticalSectionLock registryLock;  // RegistryLock: guards `entries`
+  CriticalSectionLock registryLock;                     // RegistryLock: guards `entries`
   std::vector<std::unique_ptr<RegistryEntry>> entries;  // in order of registration
 };
 
@@ -47,8 +47,10 @@ void ReleaseDownloadRegistry();  // exit routine; running downloads go on
 
 // 1 when registered and launched; -1 when `id` (other than 0) is already
 // registered, when there is no registry, or when no thread could be started.
+// `expectedBytes`: the file's size as the starter knows it (0: unknown), see
+// DownloadJob::Start.
 int32_t StartDownload(const Text& url, const Text& targetPath, ProgressCallback progressCallback,
-                      int32_t id);
+                      int32_t id, int64_t expectedBytes = 0);
 // 0 when the registry is empty (or absent), -1 when no entry has `id`, 1 when
 // one was found and asked to stop. With `wait`, also waits for its download
 // thread (timeoutMs 0: without limit) while keeping the window responsive.
@@ -64,7 +66,8 @@ RegistryHandle CurrentDownloadRegistry();
 // moment the thread exists, so its launcher may return at once.
 using DownloadRoutine = void (*)(const Text& url, const Text& targetPath,
                                  const ProgressCallback& progressCallback, int32_t id,
-                                 const EventHandle& doneEvent, const RegistryHandle& registry);
+                                 const EventHandle& doneEvent, const RegistryHandle& registry,
+                                 int64_t expectedBytes);
 struct DownloadArguments {
   DownloadRoutine routine = nullptr;
   Text url;
@@ -73,6 +76,7 @@ struct DownloadArguments {
   int32_t id = 0;
   EventHandle doneEvent;
   RegistryHandle registry;
+  int64_t expectedBytes = 0;
 };
 
 // Null when no thread could be started. With `closeHandle`, the thread runs on
@@ -80,6 +84,7 @@ struct DownloadArguments {
 ThreadHandle LaunchDownloadThread(DownloadArguments arguments, bool closeHandle = false);
 void DownloadThreadMain(DownloadArguments& arguments);
 void RunDownload(const Text& url, const Text& targetPath, const ProgressCallback& progressCallback,
-                 int32_t id, const EventHandle& doneEvent, const RegistryHandle& registry);
+                 int32_t id, const EventHandle& doneEvent, const RegistryHandle& registry,
+                 int64_t expectedBytes = 0);
 
 }  // namespace tw

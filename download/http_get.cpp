@@ -47,13 +47,13 @@ HttpGetOutcome RunHttpGet(const Text& url, const HttpGetSink& sink, const HttpGe
   request.userAgent = kDownloadUserAgent;
   request.headerLines = options.headerLines;
   request.timeouts = options.timeouts;
-  // The wake hook below ends any wait at once; this only bounds how long a
-  // wake could go unnoticed if the hook were missed.
+  ThreadRecord* self = ThreadRecord::Current();
+  // The wake hook below ends any wait at once; the poll catches a wake queued
+  // before the hook was in place. It only looks: the routines run below.
   request.pollIntervalMs = 1000;
-  request.poll = [] { return AlertableSleep(0) == kWaitIoCompletion; };
+  if (self) request.poll = [self] { return self->WakePending(); };
   net::Transfer transfer(std::move(request));
 
-  ThreadRecord* self = ThreadRecord::Current();
   if (self) self->SetWakeHook([&transfer] { transfer.Wake(); });
   BodySink body(sink, outcome);
   outcome.end = transfer.Run(body);
@@ -65,6 +65,7 @@ HttpGetOutcome RunHttpGet(const Text& url, const HttpGetSink& sink, const HttpGe
       outcome.result = body.begun() ? HttpGetResult::Completed : HttpGetResult::EmptyBody;
       break;
     case net::TransferEnd::kWoken:
+      AlertableSleep(0);  // takes the wake request
       outcome.result = HttpGetResult::Woken;
       break;
     default:

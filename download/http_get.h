@@ -6,8 +6,8 @@
 // only "Range:bytes=0-"), HTTP/1.1, no proxy (proxy variables in the
 // environment are ignored too), no cookies, certificates verified, the
 // platform's time limits unless the caller sets others. Redirects are
-// followed by the network layer's rules. The status code of the final
-// response is not judged here; its body is handed on like any other.
+// followed by the network layer's rules. The final response's head is handed
+// to the sink, which judges it.
 #pragma once
 
 #include <cstddef>

@@ -40,7 +40,7 @@ bool TargetFile::Append(const char* data, size_t size) {
   if (!Reserve(kInitialCapacity)) return false;
   if (pending_ + size > capacity_) {
     if (!Flush()) return false;
-    if (size > capacity_ && !Reserve(size)) return false;
+    if (size >= capacity_) return WriteAll(data, size);
   }
   std::memcpy(buffer_.get() + pending_, data, size);
   pending_ += size;

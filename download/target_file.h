@@ -4,9 +4,11 @@
 // the file are the system's (target_file_posix.cpp, target_file_win32.cpp).
 //
 // Chunks are written in arrival order. Small chunks are gathered in the buffer
-// (10240 bytes at first, grown only to the largest chunk) so the file sees
-// fewer, larger writes; a chunk that does not fit behind the pending bytes
-// makes them go to the file first.
+// (10240 bytes) so the file sees fewer, larger writes; a chunk that does not
+// fit behind the pending bytes makes them go to the file first. A chunk at
+// least as large as the buffer is written straight from the caller's memory:
+// copying it would only cost time (a TLS connection hands over 16 KiB records,
+// a plain one up to the transport's 512 KiB).
 #pragma once
 
 #include <cstddef>

@@ -4,10 +4,13 @@
 // whose own rules differ from the program's.
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <csignal>
 #include <mutex>
 
+#include "net/curl_tls.h"
 #include "net/hop_cookies.h"
 #include "net/redirect_rules.h"
 #include "net/transfer.h"
@@ -120,6 +123,8 @@ struct Transfer::State {
   bool ApplyMethod();
   TransferEnd RunHop();
   std::optional<TransferEnd> CheckTimeouts();
+  // Until the limit of the current phase runs out (at least 1).
+  int64_t MsToDeadline() const;
   TransferEnd Judge(CURLcode code);
   bool HeadEnded();
 
@@ -212,6 +217,7 @@ bool Transfer::State::Setup() {
       curl_easy_setopt(h, CURLOPT_PREREQDATA, this) == CURLE_OK &&
       curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &State::OnSocket) == CURLE_OK &&
       curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, this) == CURLE_OK;
+  ReadTlsAhead(h);
   if (ok && !r.userAgent.empty()) {
     ok = curl_easy_setopt(h, CURLOPT_USERAGENT, r.userAgent.c_str()) == CURLE_OK;
   }
@@ -322,6 +328,7 @@ TransferEnd Transfer::State::RunHop() {
   } remove{multi, easy};
 
   const int32_t pollMs = request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000;
+  uint64_t kickedAt = ~uint64_t{0};
   for (;;) {
     if (IsWoken() || (request.poll && request.poll())) return TransferEnd::kWoken;
     int running = 0;
@@ -336,7 +343,15 @@ TransferEnd Transfer::State::RunHop() {
       if (message->msg == CURLMSG_DONE) return Judge(message->data.result);
     }
     if (std::optional<TransferEnd> late = CheckTimeouts()) return *late;
-    if (curl_multi_poll(multi, nullptr, 0, pollMs, nullptr) != CURLM_OK) {
+    // Records read ahead are not seen by waiting on the socket. A kick that
+    // took nothing in (the rest of a record is still on its way) means wait.
+    if (activity != kickedAt && TlsBytesWaiting(easy)) {
+      kickedAt = activity;
+      KickReceive(easy);
+      continue;
+    }
+    if (curl_multi_poll(multi, nullptr, 0, std::min<int64_t>(pollMs, MsToDeadline()), nullptr) !=
+        CURLM_OK) {
       detail = "libcurl failed";
       return TransferEnd::kFailed;
     }
@@ -374,6 +389,28 @@ std::optional<TransferEnd> Transfer::State::CheckTimeouts() {
     }
   }
   return std::nullopt;
+}
+
+int64_t Transfer::State::MsToDeadline() const {
+  const Timeouts& t = request.timeouts;
+  int64_t limit = 0;
+  Clock::time_point from = phaseStart;
+  switch (phase) {
+    case Phase::kResolving:
+      limit = t.resolveMs;
+      break;
+    case Phase::kConnecting:
+      limit = t.connectMs;
+      break;
+    case Phase::kExchanging: {
+      bool sending = uploaded < static_cast<curl_off_t>(body.size()) && !headDone;
+      limit = sending ? t.sendMs : t.receiveMs;
+      from = lastActivity;
+      break;
+    }
+  }
+  if (limit <= 0) return INT32_MAX;
+  return std::max<int64_t>(1, limit + 1 - MsSince(from));
 }
 
 TransferEnd Transfer::State::Judge(CURLcode code) {

@@ -26,8 +26,9 @@ namespace tw::net {
 bool PrepareNetwork();
 
 // For test and benchmark programs with servers of their own: from now on the
-// certificates in this PEM file are the only ones trusted in this process. The
-// program itself never calls it and trusts the system's roots.
+// certificates in this PEM file are the only ones trusted in this process; an
+// empty path goes back to the system's roots. The program itself never calls
+// it and trusts the system's roots.
 void TrustOnlyCertificateFile(const std::string& pemPath);
 
 // Milliseconds; 0 means no limit. The defaults are the platform's own, used

@@ -64,8 +64,9 @@ bool ValidHost(std::string_view host) {
 std::string ObjectOf(std::string_view rest) {
   std::size_t hash = rest.find('#');
   if (hash != std::string_view::npos) rest = rest.substr(0, hash);
-  std::string object = Escape(rest);
-  if (object.empty() || object[0] != '/') object.insert(0, "/");
+  std::string object;
+  if (rest.empty() || rest[0] != '/') object = "/";
+  object += Escape(rest);
   return object;
 }
 
@@ -154,8 +155,18 @@ std::string RemoveDotSegments(std::string_view path) {
 }  // namespace
 
 std::string UrlParts::Authority() const {
-  std::string text = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-  if (port != (secure ? 443 : 80)) text += ":" + std::to_string(port);
+  std::string text;
+  if (host.find(':') != std::string::npos) {
+    text += '[';
+    text += host;
+    text += ']';
+  } else {
+    text = host;
+  }
+  if (port != (secure ? 443 : 80)) {
+    text += ':';
+    text += std::to_string(port);
+  }
   return text;
 }
 

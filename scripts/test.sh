@@ -21,6 +21,10 @@ if [ -n "$threaded_targets" ]; then
     ctest --output-on-failure -j "$jobs" -L threaded)
 fi
 
+# --- Install and package: the installed tree, the Debian package, the installed program's window.
+scripts/check-install.sh
+# --- end of install and package
+
 # --- Windows: the cross-built tree and its suites under Wine ---
 scripts/test-windows.sh
 # --- end of Windows ---

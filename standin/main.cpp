@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <thread>
 
@@ -20,7 +21,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: share_standin [--port N] [--size BYTES] [--big-size] [--throttle BYTES_PER_SEC]\n"
     "                     [--drop-after BYTES] [--no-length] [--not-found] [--no-marker]\n"
-    "                     [--bad-json] [--tls-links] [--verbose]\n";
+    "                     [--bad-json] [--tls-links] [--share-delay MS]\n"
+    "                     [--request-log FILE] [--verbose]\n";
 
 template <typename Number>
 bool ParseNumber(const char* text, Number& value) {
@@ -29,7 +31,12 @@ bool ParseNumber(const char* text, Number& value) {
   return error == std::errc() && end == view.data() + view.size();
 }
 
-bool ParseArguments(int argc, char** argv, tw::StandinOptions& options, bool& verbose) {
+struct Logging {
+  bool verbose = false;
+  std::string requestLog;  // each request's method and target, appended as it arrives
+};
+
+bool ParseArguments(int argc, char** argv, tw::StandinOptions& options, Logging& logging) {
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -58,8 +65,13 @@ bool ParseArguments(int argc, char** argv, tw::StandinOptions& options, bool& ve
       options.badJson = true;
     } else if (arg == "--tls-links") {
       options.tlsLinks = true;
+    } else if (arg == "--share-delay") {
+      ok = number(options.shareDelayMs);
+    } else if (arg == "--request-log") {
+      ok = value != nullptr;
+      if (ok) logging.requestLog = argv[++i];
     } else if (arg == "--verbose") {
-      verbose = true;
+      logging.verbose = true;
     } else {
       ok = false;
     }
@@ -72,10 +84,22 @@ bool ParseArguments(int argc, char** argv, tw::StandinOptions& options, bool& ve
 }
 
 void Configure(httplib::Server& server, const tw::StandinOptions& options,
-               const std::atomic<bool>& stopping, int publicPort, bool verbose) {
+               const std::atomic<bool>& stopping, int publicPort, const Logging& logging) {
   server.new_task_queue = [] { return new httplib::ThreadPool(32); };
   tw::RegisterShareService(server, options, stopping, publicPort);
-  if (verbose) {
+  if (!logging.requestLog.empty()) {
+    server.set_pre_routing_handler(
+        [path = logging.requestLog](const httplib::Request& request, httplib::Response&) {
+          // One write per line, so lines from both servers never interleave.
+          const std::string line = request.method + " " + request.target + "\n";
+          if (FILE* log = std::fopen(path.c_str(), "a")) {
+            std::fwrite(line.data(), 1, line.size(), log);
+            std::fclose(log);
+          }
+          return httplib::Server::HandlerResponse::Unhandled;
+        });
+  }
+  if (logging.verbose) {
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
       std::fprintf(stderr, "share_standin: %s %s -> %d\n", request.method.c_str(),
                    request.target.c_str(), response.status);
@@ -87,8 +111,8 @@ void Configure(httplib::Server& server, const tw::StandinOptions& options,
 
 int main(int argc, char** argv) {
   tw::StandinOptions options;
-  bool verbose = false;
-  if (!ParseArguments(argc, argv, options, verbose)) return 2;
+  Logging logging;
+  if (!ParseArguments(argc, argv, options, logging)) return 2;
 
   // Signals are taken by sigwait below; every thread made after this inherits the mask.
   signal(SIGPIPE, SIG_IGN);
@@ -112,8 +136,8 @@ int main(int argc, char** argv) {
   std::atomic<bool> stopping{false};
   httplib::Server plain;
   httplib::SSLServer tls(identity.certificate.get(), identity.key.get());
-  Configure(plain, options, stopping, relay.port(), verbose);
-  Configure(tls, options, stopping, relay.port(), verbose);
+  Configure(plain, options, stopping, relay.port(), logging);
+  Configure(tls, options, stopping, relay.port(), logging);
   int plainPort = plain.bind_to_any_port("127.0.0.1");
   int tlsPort = tls.is_valid() ? tls.bind_to_any_port("127.0.0.1") : -1;
   if (plainPort <= 0 || tlsPort <= 0) {

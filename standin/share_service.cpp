@@ -95,8 +95,14 @@ std::string StandinShareId(const std::string& code) {
 
 void RegisterShareService(httplib::Server& server, const StandinOptions& options,
                           const std::atomic<bool>& stopping, int publicPort) {
-  server.Get(R"(/t/([A-Za-z0-9]{12}))", [&options](const httplib::Request& request,
-                                                   httplib::Response& response) {
+  server.Get(R"(/t/([A-Za-z0-9]{12}))", [&options, &stopping](const httplib::Request& request,
+                                                              httplib::Response& response) {
+    // In short steps, so that stopping the stand-in is not held up.
+    const auto due =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(options.shareDelayMs);
+    while (!stopping.load() && std::chrono::steady_clock::now() < due) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     std::string code = request.matches[1];
     std::string marker;
     if (!options.noMarker) {

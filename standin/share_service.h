@@ -11,15 +11,16 @@
 namespace tw {
 
 struct StandinOptions {
-  int port = 0;                  // public port; 0 picks a free one
-  std::uint64_t size = 1 << 20;  // bytes of every served file
-  std::uint64_t throttle = 0;    // file bytes per second; 0 = as fast as possible
-  std::int64_t dropAfter = -1;   // close the file connection after this many bytes
-  bool noLength = false;         // file sent chunked, without Content-Length
-  bool notFound = false;         // file request answered 404
-  bool noMarker = false;         // share page without the shareId element
-  bool badJson = false;          // verify answer is an HTML error page
-  bool tlsLinks = false;         // long download URL and direct URL use https
+  int port = 0;                    // public port; 0 picks a free one
+  std::uint64_t size = 1 << 20;    // bytes of every served file
+  std::uint64_t throttle = 0;      // file bytes per second; 0 = as fast as possible
+  std::int64_t dropAfter = -1;     // close the file connection after this many bytes
+  bool noLength = false;           // file sent chunked, without Content-Length
+  bool notFound = false;           // file request answered 404
+  bool noMarker = false;           // share page without the shareId element
+  bool badJson = false;            // verify answer is an HTML error page
+  bool tlsLinks = false;           // long download URL and direct URL use https
+  std::uint64_t shareDelayMs = 0;  // share pages answer after this long (a slow service)
 };
 
 inline constexpr std::uint64_t kBigSize = 5'368'709'120ull + 123;  // 5 GiB + 123

@@ -32,14 +32,6 @@ SystemTexts Build() {
   t.columnImage = g("系统镜像");
   t.columnSize = g("大小");
   t.columnLink = g("链接");
-  t.catalogNames[0] = g("win10多版本2004 64位（推荐）");
-  t.catalogNames[1] = g("win10多版本1909 64位");
-  t.catalogNames[2] = g("win10多版本1903 64位");
-  t.catalogNames[3] = g("win7旗舰最新版64位");
-  t.catalogSizes[0] = "4.94GB";
-  t.catalogSizes[1] = "5.14GB";
-  t.catalogSizes[2] = "5.02GB";
-  t.catalogSizes[3] = "3.19GB";
   t.defaultFolderName = g("下载的系统镜像");
 
   t.askFileName = g("请输入文件名：");

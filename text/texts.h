@@ -26,8 +26,6 @@ struct SystemTexts {
   Text columnImage;  // 系统镜像
   Text columnSize;   // 大小
   Text columnLink;   // 链接
-  Text catalogNames[4];
-  Text catalogSizes[4];
   Text defaultFolderName;  // 下载的系统镜像
 
   // Download request and progress.

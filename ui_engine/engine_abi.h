@@ -113,6 +113,9 @@ int32_t ControlGetEnabled(UiControl control);
  * drawn as the nearest end. */
 void ControlSetHoverLevel(UiControl control, int32_t level);
 int32_t ControlGetHoverLevel(UiControl control);
+/* While busy is non-zero the pointer over the window (and the controls in it)
+ * shows the desktop's busy cursor; clicks still reach the controls. */
+void ControlSetBusyCursor(UiControl window, int32_t busy);
 
 /* Toolbar buttons: returns the new button's 0-based index. */
 int32_t InsertButton_Toolbar(UiControl toolbar, int32_t position, const UiText* caption);

@@ -28,6 +28,7 @@ namespace tw::ui {
   X(ControlGetEnabled)         \
   X(ControlSetHoverLevel)      \
   X(ControlGetHoverLevel)      \
+  X(ControlSetBusyCursor)      \
   X(InsertButton_Toolbar)      \
   X(InsertColumn_ListView)     \
   X(GetColumnWidth_ListView)   \

@@ -135,6 +135,10 @@ void ClearBackground(UiControl control) {
   gEngine.ControlSendMessage(control, UI_MSG_SET, UI_PROP_BACKGROUND, &value);
 }
 
+void SetBusyCursor(UiControl window, bool busy) {
+  gEngine.ControlSetBusyCursor(window, busy ? 1 : 0);
+}
+
 int32_t AddToolbarButton(UiControl toolbar, const Text& caption) {
   Buffer buffer(caption);
   return gEngine.InsertButton_Toolbar(toolbar, -1, buffer.get());

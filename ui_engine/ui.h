@@ -38,6 +38,7 @@ Text GetText(UiControl control);
 void SetNumber(UiControl control, int32_t property, int64_t value);
 int64_t GetNumber(UiControl control, int32_t property);
 void ClearBackground(UiControl control);
+void SetBusyCursor(UiControl window, bool busy);
 
 int32_t AddToolbarButton(UiControl toolbar, const Text& caption);
 int32_t AddColumn(UiControl list, const Text& title, int32_t width);

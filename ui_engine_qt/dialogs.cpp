@@ -2,18 +2,23 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <initializer_list>
 
 #include "ui_engine_qt/frame_window.h"
+#include "ui_engine_qt/message_text.h"
 #include "ui_engine_qt/skin.h"
 
 namespace tw::engine {
@@ -31,13 +36,35 @@ QWidget* BoxOwner() {
 
 QString ButtonText(const QString& caption) { return QString(caption).replace('&', "&&"); }
 
-QLabel* MessageLabel(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setTextFormat(Qt::PlainText);
-  label->setWordWrap(true);
-  label->setMinimumWidth(260);
-  label->setMaximumWidth(460);
-  return label;
+constexpr int kSideMargin = 14;
+
+QRect AvailableScreen(const QWidget* owner) {
+  QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+}
+
+// A box grows with its contents up to three fifths of the screen's width, on a
+// small screen up to the 488 pixels it always had, then wraps them within it.
+int MaxContentWidth(const QWidget* owner) {
+  return std::max(488, AvailableScreen(owner).width() * 3 / 5) - 2 * kSideMargin;
+}
+
+// A message that would make the box taller than about three quarters of the
+// screen (100 pixels for the title bar, margins and buttons) scrolls.
+QWidget* MessageArea(const QString& text, QWidget* box) {
+  const int maxWidth = MaxContentWidth(box->parentWidget());
+  auto* message = new MessageText(text, maxWidth, box);
+  message->setMinimumWidth(std::min(260, maxWidth));
+  const int maxHeight = AvailableScreen(box->parentWidget()).height() * 3 / 4 - 100;
+  if (message->heightForWidth(maxWidth) <= maxHeight) return message;
+  auto* area = new QScrollArea(box);
+  area->setFrameShape(QFrame::NoFrame);
+  area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  area->setWidgetResizable(true);
+  area->setWidget(message);
+  area->setFixedSize(maxWidth, std::max(maxHeight, 100));
+  return area;
 }
 
 // A box in the engine's skin; its close button and Esc dismiss it.
@@ -48,12 +75,12 @@ class SkinnedBox : public QDialog {
     setWindowTitle(title);
     setWindowModality(Qt::ApplicationModal);
     layout_ = new QVBoxLayout(this);
-    layout_->setContentsMargins(14, Skin::kTitleHeight + 12, 14, 12);
+    layout_->setContentsMargins(kSideMargin, Skin::kTitleHeight + 12, kSideMargin, 12);
     layout_->setSpacing(12);
     layout_->setSizeConstraint(QLayout::SetFixedSize);
     // The title bar must fit the title, whatever the contents need.
-    const int titleWidth = fontMetrics().horizontalAdvance(title) + 80 - 28;
-    layout_->addStrut(std::min(titleWidth, 452));
+    const int titleWidth = fontMetrics().horizontalAdvance(title) + 80 - 2 * kSideMargin;
+    layout_->addStrut(std::min(titleWidth, MaxContentWidth(parentWidget())));
   }
 
   QVBoxLayout* Layout() const { return layout_; }
@@ -72,12 +99,33 @@ class SkinnedBox : public QDialog {
   QVBoxLayout* layout_;
 };
 
+// The folder asked for, or the nearest one above it that exists (a folder not
+// made yet, a disk unmounted), else the documents folder, else home. The
+// dialog itself would fall back to the working directory, which means nothing
+// to the user.
+QString StartFolder(const QString& asked) {
+  for (const QString& candidate : {asked, DocumentsFolder()}) {
+    if (candidate.isEmpty()) continue;
+    QFileInfo folder(QDir::cleanPath(QDir(candidate).absolutePath()));
+    while (!folder.isDir() && !folder.isRoot()) folder.setFile(folder.absolutePath());
+    if (folder.isDir()) return folder.absoluteFilePath();
+  }
+  return QDir::homePath();
+}
+
+// The file dialog's parts by their object names; a part a Qt version lacks is skipped.
+void HideParts(QFileDialog& dialog, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (auto* part = dialog.findChild<QWidget*>(QLatin1String(name))) part->hide();
+  }
+}
+
 }  // namespace
 
 int ShowMessageBox(const QString& title, const QString& message, const QString& captions) {
   SkinnedBox box(title);
   QVBoxLayout* layout = box.Layout();
-  layout->addWidget(MessageLabel(message, &box));
+  layout->addWidget(MessageArea(message, &box));
   auto* row = new QHBoxLayout;
   row->addStretch();
   const QStringList pieces = captions.split(QStringLiteral("&&"));
@@ -96,8 +144,6 @@ int ShowMessageBox(const QString& title, const QString& message, const QString& 
 QString ShowInputBox(const QString& prompt, const QString& buttonCaption, bool* dismissed) {
   SkinnedBox box(prompt);
   QVBoxLayout* layout = box.Layout();
-  // The prompt is the box's title; it is repeated inside for desktops that draw no titles.
-  layout->addWidget(MessageLabel(prompt, &box));
   auto* row = new QHBoxLayout;
   auto* edit = new QLineEdit(&box);
   edit->setMinimumWidth(260);
@@ -120,13 +166,19 @@ void ShowSystemMessageBox(const QString& title, const QString& message) {
   box.exec();
 }
 
-QString ShowFolderBrowser(const QString& title, const QString& initialFolder) {
-  const QString start = initialFolder.isEmpty() ? DocumentsFolder() : initialFolder;
-  QFileDialog dialog(BoxOwner(), title, start);
+QString ShowFolderBrowser(const QString& title, const QString& initialFolder, bool editBox) {
+  QFileDialog dialog(BoxOwner());
   dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setDirectory(StartFolder(initialFolder));
+  // After the mode: the dialog names itself after its mode while it has no
+  // title, and an empty title asked for stays empty.
+  dialog.setWindowTitle(title);
+  // A file type to choose means nothing where only folders are listed.
+  HideParts(dialog, {"fileTypeCombo", "fileTypeLabel"});
+  if (!editBox) HideParts(dialog, {"fileNameEdit", "fileNameLabel"});
   if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList chosen = dialog.selectedFiles();
   return chosen.isEmpty() ? QString() : chosen.first();

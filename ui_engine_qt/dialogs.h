@@ -16,8 +16,10 @@ QString ShowInputBox(const QString& prompt, const QString& buttonCaption, bool* 
 // The desktop's plain information box with an OK button.
 void ShowSystemMessageBox(const QString& title, const QString& message);
 
-// Empty when cancelled. Starts in `initialFolder`, or the documents folder.
-QString ShowFolderBrowser(const QString& title, const QString& initialFolder);
+// Empty when cancelled. Starts in `initialFolder` (or the nearest folder above
+// it that exists), else in the documents folder. Without `editBox` a folder can
+// only be picked, not typed.
+QString ShowFolderBrowser(const QString& title, const QString& initialFolder, bool editBox);
 
 QString DocumentsFolder();
 

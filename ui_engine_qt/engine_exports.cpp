@@ -202,6 +202,21 @@ int32_t ControlGetHoverLevel(UiControl control) {
   });
 }
 
+void ControlSetBusyCursor(UiControl window, int32_t busy) {
+  RunOnUiThread([&] {
+    // Over the whole application, so the captions' own hand cursors give way
+    // too; the arrow with a busy sign says that clicks still work.
+    static bool overridden = false;
+    if (FindWidget(window) == nullptr || overridden == (busy != 0)) return;
+    overridden = busy != 0;
+    if (overridden) {
+      QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+      QApplication::restoreOverrideCursor();
+    }
+  });
+}
+
 int32_t InsertButton_Toolbar(UiControl toolbar, int32_t position, const UiText* caption) {
   return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
     auto* bar = FindAs<ToolBar>(toolbar);
@@ -263,9 +278,9 @@ void SystemMessageBox(const UiText* title, const UiText* message) {
   RunOnUiThread([&] { ShowSystemMessageBox(ReadText(title), ReadText(message)); });
 }
 
-UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t) {
+UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox) {
   UiText* text = CallOnUiThread<UiText*>(nullptr, [&] {
-    return NewTextBuffer(ShowFolderBrowser(ReadText(title), ReadText(initialFolder)));
+    return NewTextBuffer(ShowFolderBrowser(ReadText(title), ReadText(initialFolder), editBox != 0));
   });
   return text != nullptr ? text : EmptyText();
 }

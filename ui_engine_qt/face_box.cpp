@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
 
 #include "ui_engine_qt/text_buffer.h"
 
@@ -23,7 +24,7 @@ const FaceColors kDisabled{QColor(0xee, 0xee, 0xee), QColor(0xe2, 0xe2, 0xe2),
                            QColor(0xbb, 0xbb, 0xbb)};
 
 QColor Blend(const QColor& from, const QColor& to, double share) {
-  auto mix = [share](int a, int b) { return static_cast<int>(a + (b - a) * share + 0.5); };
+  auto mix = [share](int a, int b) { return static_cast<int>(std::lround(a + (b - a) * share)); };
   return QColor(mix(from.red(), to.red()), mix(from.green(), to.green()),
                 mix(from.blue(), to.blue()));
 }

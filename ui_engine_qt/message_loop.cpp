@@ -6,9 +6,13 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <clocale>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,8 +31,10 @@ char* gArgv[] = {gProgramName, nullptr};
 QEventLoop* gLoop = nullptr;  // the running loop, if any
 std::optional<int32_t> gPendingQuit;
 
+// The environment and the locale are read and set at start-up only, before
+// the program runs threads of its own that could change them meanwhile.
 bool HasEnv(const char* name) {
-  const char* value = std::getenv(name);
+  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
   return value != nullptr && value[0] != '\0';
 }
 
@@ -51,7 +57,7 @@ bool CanConnect(const std::string& path, bool abstract) {
 // system or in the abstract namespace; remote displays are left for Qt to try.
 bool XDisplayReachable() {
   if (!HasEnv("DISPLAY")) return false;
-  std::string_view display(std::getenv("DISPLAY"));
+  std::string_view display(std::getenv("DISPLAY"));  // NOLINT(concurrency-mt-unsafe)
   if (display.starts_with("unix:")) display.remove_prefix(4);
   if (!display.starts_with(":")) return true;
   display.remove_prefix(1);
@@ -62,7 +68,7 @@ bool XDisplayReachable() {
 // Qt aborts the process when its platform cannot start, so the usual
 // platforms are only tried when their display is named.
 bool PlatformAvailable() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  const char* platform = std::getenv("QT_QPA_PLATFORM");  // NOLINT(concurrency-mt-unsafe)
   if (platform != nullptr && platform[0] != '\0') {
     const std::string_view name(platform);
     if (name.starts_with("xcb")) return XDisplayReachable();
@@ -70,6 +76,39 @@ bool PlatformAvailable() {
     return true;
   }
   return XDisplayReachable() || HasEnv("WAYLAND_DISPLAY");
+}
+
+// Texts of the folder dialog that Qt's Chinese catalogue lacks: the type
+// column names every folder. Asked only after the catalogue itself.
+class CatalogueGaps : public QTranslator {
+ public:
+  using QTranslator::QTranslator;
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* source, const char*, int) const override {
+    if (context == nullptr || source == nullptr) return {};
+    if (std::string_view(context) != "QAbstractFileIconProvider") return {};
+    static const std::map<std::string_view, QString> kTexts = {
+        {"Folder", QStringLiteral("文件夹")},     {"File Folder", QStringLiteral("文件夹")},
+        {"Drive", QStringLiteral("驱动器")},      {"File", QStringLiteral("文件")},
+        {"Shortcut", QStringLiteral("快捷方式")}, {"Unknown", QStringLiteral("未知")}};
+    const auto found = kTexts.find(source);
+    return found != kTexts.end() ? found->second : QString();
+  }
+};
+
+// The program speaks Chinese whatever the desktop's language, so the texts Qt
+// brings along (standard buttons, the folder dialog) do too. Without the
+// translation files they stay English, which is no reason to fail.
+void LoadChineseTranslations(QApplication* app) {
+  // Installed first, so it is asked last.
+  app->installTranslator(new CatalogueGaps(app));
+  auto* translator = new QTranslator(app);
+  if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    app->installTranslator(translator);
+  } else {
+    delete translator;
+  }
 }
 
 }  // namespace
@@ -82,6 +121,11 @@ bool StartApplication() {
   if (!PlatformAvailable()) return false;
   // Lives as long as the process: threads may still call in while it exits.
   auto* app = new QApplication(gArgc, gArgv);
+  // The application takes the whole locale from the environment; numbers the
+  // program writes keep the C format (a decimal point) under any of them,
+  // while the character type stays the user's.
+  std::setlocale(LC_NUMERIC, "C");  // NOLINT(concurrency-mt-unsafe)
+  LoadChineseTranslations(app);
   // Closing the window is reported to the program, which ends the loop itself.
   app->setQuitOnLastWindowClosed(false);
   BindUiThread();

@@ -1,5 +1,6 @@
 #include "web/http_fetch.h"
 
+#include <functional>
 #include <optional>
 
 #include "net/transfer.h"
@@ -101,10 +102,14 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
   request.carryCookies = !cookies.empty();
   request.followRedirects = !options.noRedirect;
   request.maxBodyBytes = kMaxBodyBytes;
-  if (IsUiThread()) {
-    request.poll = [] {
-      ProcessPendingMessages();
-      return false;
+  // Between waits the window's messages run (on the UI thread), then the
+  // caller may abandon the request.
+  bool onUiThread = IsUiThread();
+  std::function<bool()> abandoned = options.abandoned;
+  if (onUiThread || abandoned) {
+    request.poll = [onUiThread, abandoned] {
+      if (onUiThread) ProcessPendingMessages();
+      return abandoned && abandoned();
     };
     request.pollIntervalMs = kPumpIntervalMs;
   }
@@ -134,6 +139,8 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
       // The head is delivered, the body is not, and the message stays.
       keepBody = false;
       break;
+    case net::TransferEnd::kWoken:
+      return Text();  // abandoned: no output is written
     default:  // no response, too many redirects
       return fail(texts.error712);
   }

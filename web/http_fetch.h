@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "text/text.h"
 
@@ -40,6 +41,10 @@ struct HttpFetchOptions {
   bool addDefaultHeaders = true;
   Bytes postBytes;
   bool normalizeHeaderNames = true;
+  // Asked while the request waits (after the window's messages have run, on
+  // the UI thread): true abandons it at once. An abandoned request returns an
+  // empty text and writes no output, statusText included.
+  std::function<bool()> abandoned;
 };
 
 // The decoded body; empty when the request failed before the response headers.

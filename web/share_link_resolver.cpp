@@ -49,13 +49,19 @@ int64_t ParseFileSize(const Text& text) {
   return negative ? static_cast<int64_t>(0 - value) : static_cast<int64_t>(value);
 }
 
-Text ShareLinkResolver(const Text& shareLink, int64_t* size) {
+Text ShareLinkResolver(const Text& shareLink, int64_t* size,
+                       const std::function<bool()>& abandoned) {
   JsonObject json;
-  Text page = HttpFetch(shareLink);
+  const auto gaveUp = [&abandoned] { return abandoned && abandoned(); };
+  HttpFetchOptions plain;
+  plain.abandoned = abandoned;
+  Text page = HttpFetch(shareLink, plain);
+  if (gaveUp()) return Text();
   Text shareId = TextBetween(page, kShareIdMarker, "\"");
 
   // Nothing on the way is checked: a broken step shows as empty texts later on.
-  json.Parse(HttpFetch(VerifyUrl(shareId)));
+  json.Parse(HttpFetch(VerifyUrl(shareId), plain));
+  if (gaveUp()) return Text();
   if (size != nullptr) *size = ParseFileSize(json.GetValue("fileSize"));
   Text longUrl = json.GetValue("longDownloadUrl");
 
@@ -63,7 +69,9 @@ Text ShareLinkResolver(const Text& shareLink, int64_t* size) {
   HttpFetchOptions redirect;
   redirect.responseHeaders = &headers;
   redirect.noRedirect = true;
+  redirect.abandoned = abandoned;
   HttpFetch(longUrl, redirect);
+  if (gaveUp()) return Text();
   return Trim(TextBetween(headers, "Location:", "\r\n"));
 }
 

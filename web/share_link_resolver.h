@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "text/text.h"
 
@@ -15,7 +16,10 @@ Text VerifyUrl(const Text& shareId);
 // The direct URL, empty when the chain broke anywhere. `size`, when given,
 // receives the file size the service reports (0 when it reports none). Runs
 // three blocking requests; no state or cookie is carried between them.
-Text ShareLinkResolver(const Text& shareLink, int64_t* size = nullptr);
+// `abandoned`, when given, is asked while the requests wait: true ends the
+// resolution there, with an empty result and no further request.
+Text ShareLinkResolver(const Text& shareLink, int64_t* size = nullptr,
+                       const std::function<bool()>& abandoned = {});
 
 // A size as the service writes it: full-width forms read as ASCII, leading
 // white space skipped, an optional sign, then decimal digits up to the first

@@ -2,6 +2,7 @@
 // transfer, progress, completion, failure and cancel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -184,6 +185,99 @@ TEST(DownloadRoad, AbandonedRequestsReturnToIdleWithoutDownloading) {
   EXPECT_FALSE(fs::exists(session.documents() / "下载的系统镜像"));
   EXPECT_EQ(r.Starting("enabled " + std::to_string(r.List()) + " 0").size(), 3u);
   ExpectIdle(r);
+}
+
+std::vector<std::string> RequestsIn(const fs::path& log) {
+  std::vector<std::string> lines;
+  std::ifstream in(log);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(DownloadRoad, AnErrorPageIsNeitherSavedNorAnnouncedAsComplete) {
+  Standin standin({"--not-found"});
+  Session session;
+  session.ShareHost(standin.Host());
+  const fs::path folder = session.documents() / "下载的系统镜像";
+  ASSERT_EQ(
+      session.Run(kStart + Download("gone") + "wait ^msgbox.下载失败 20000\nsleep 300\nclose\n"), 0)
+      << session.StandardError();
+  const Record r = session.record();
+  EXPECT_EQ(BoxesTitled(r, "下载失败").size(), 1u);
+  EXPECT_TRUE(BoxesTitled(r, "下载完成").empty());
+  EXPECT_FALSE(fs::exists(folder / "gone.iso"));
+  EXPECT_NE(r.Last("value", r.ByKind("progress")), "100");
+  ExpectIdle(r);
+}
+
+TEST(DownloadRoad, WithoutContentLengthTheVerifiedSizeDrivesTheProgress) {
+  constexpr std::size_t kSize = 4 * 1048576;
+  Standin standin(
+      {"--no-length", "--size", std::to_string(kSize), "--throttle", std::to_string(2 * 1048576)});
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(session.Run(kStart + Download("chunked") + "wait ^msgbox.下载完成 30000\nclose\n"), 0)
+      << session.StandardError();
+  const Record r = session.record();
+  EXPECT_TRUE(HoldsServedBytes(session.documents() / "下载的系统镜像" / "chunked.iso", kSize));
+  EXPECT_EQ(BoxesTitled(r, "下载完成").size(), 1u);
+  // Some report between the start and the end showed a percentage on the way.
+  const auto texts = StatusTexts(r);
+  EXPECT_TRUE(std::any_of(texts.begin() + 1, texts.end(), [](const std::string& t) {
+    return !t.starts_with("0%") && !t.starts_with("100%");
+  }));
+  EXPECT_TRUE(texts.back().starts_with("100%   ")) << texts.back();
+  EXPECT_EQ(r.Last("value", r.ByKind("progress")), "100");
+}
+
+TEST(DownloadRoad, CancelDuringASlowResolutionAbandonsIt) {
+  const fs::path log = MakeTempDir("requests") / "log.txt";
+  Standin standin({"--share-delay", "120000", "--request-log", log.string()});
+  Session session;
+  session.ShareHost(standin.Host());
+  // The cancel is held until the program next processes messages inside a
+  // handler: the resolution's first wait.
+  ASSERT_EQ(session.Run(kStart + "busy click text=取消下载\n" + Download("never") +
+                        "wait ^cursor.\\d+.normal 20000\n" + kIdleAgain + "sleep 500\nclose\n"),
+            0)
+      << session.StandardError();
+  const Record r = session.record();
+  const int busy = r.Find("cursor " + std::to_string(r.Frame()) + " busy");
+  const int cancel = r.Find("event " + std::to_string(r.CaptionOf("取消下载")) + " 2");
+  ASSERT_GE(busy, 0);
+  EXPECT_GT(cancel, busy);
+  EXPECT_GT(r.Find("cursor " + std::to_string(r.Frame()) + " normal"), cancel);
+  EXPECT_TRUE(BoxesTitled(r, "下载失败").empty());
+  EXPECT_TRUE(BoxesTitled(r, "下载完成").empty());
+  EXPECT_EQ(StatusTexts(r).size(), 1u);  // no download reported anything
+  ExpectIdle(r);
+  // At most the share page was asked for; nothing came after it.
+  for (const std::string& request : RequestsIn(log)) {
+    EXPECT_TRUE(request.starts_with("GET /t/")) << request;
+  }
+  fs::remove_all(log.parent_path());
+}
+
+TEST(DownloadRoad, ClosingDuringTheResolutionEndsTheProgram) {
+  const fs::path log = MakeTempDir("requests") / "log.txt";
+  Standin standin({"--share-delay", "120000", "--request-log", log.string()});
+  Session session;
+  session.ShareHost(standin.Host());
+  ASSERT_EQ(
+      session.Run(kStart + "busy close\n" + Download("never") + "wait never-recorded 40000\n"), 0)
+      << session.StandardError();
+  const Record r = session.record();
+  // It ended on the close, not on the engine's deadline, and opened nothing after it.
+  EXPECT_EQ(r.Find("deadline"), -1);
+  EXPECT_EQ(r.Find("stuck"), -1);
+  const int closed = r.Find("event " + std::to_string(r.Frame()) + " 6");
+  ASSERT_GE(closed, 0);
+  EXPECT_GT(closed, r.Find("cursor " + std::to_string(r.Frame()) + " busy"));
+  EXPECT_EQ(r.Find("msgbox", closed), -1);
+  for (const std::string& request : RequestsIn(log)) {
+    EXPECT_TRUE(request.starts_with("GET /t/")) << request;
+  }
+  fs::remove_all(log.parent_path());
 }
 
 TEST(DownloadRoad, ChosenFolderEndingInSlashGivesOneSlash) {

@@ -193,24 +193,38 @@ TEST_F(PeriodicThreadTest, DestroyWaitsForSpawnedAndTerminatedCalls) {
   counter.reset();
 }
 
-TEST(TargetFileTest, CombinesSmallChunksAndFlushesBeforeALargeOne) {
+TEST(TargetFileTest, CombinesSmallChunksAndWritesLargeOnesDirectly) {
   test::TempFolder folder;
   std::string path = folder.File("combined.bin");
-  std::string data = test::Pattern(100 + 200 + 20000 + 50);
+  std::string data = test::Pattern(100 + 200 + 16384 + 16384 + 10000 + 300 + 10240 + 7);
   TargetFile file;
   ASSERT_TRUE(file.Open(path));
-  ASSERT_TRUE(file.Append(data.data(), 100));
-  ASSERT_TRUE(file.Append(data.data() + 100, 200));
+  size_t at = 0;
+  auto append = [&](size_t size) {
+    bool ok = file.Append(data.data() + at, size);
+    at += size;
+    return ok;
+  };
+  ASSERT_TRUE(append(100));
+  ASSERT_TRUE(append(200));
   EXPECT_EQ(file.WriteCalls(), 0);
   EXPECT_EQ(file.PendingBytes(), 300u);
-  EXPECT_EQ(file.Capacity(), 10240u);
   // Larger than the buffer while bytes are pending: those go first, then the
-  // buffer grows to the chunk.
-  ASSERT_TRUE(file.Append(data.data() + 300, 20000));
-  EXPECT_EQ(file.WriteCalls(), 1);
-  EXPECT_EQ(file.WrittenBytes(), 300);
-  EXPECT_EQ(file.Capacity(), 20000u);
-  ASSERT_TRUE(file.Append(data.data() + 20300, 50));
+  // chunk itself, without passing through the buffer.
+  ASSERT_TRUE(append(16384));
+  EXPECT_EQ(file.WriteCalls(), 2);
+  EXPECT_EQ(file.WrittenBytes(), 300 + 16384);
+  EXPECT_EQ(file.PendingBytes(), 0u);
+  ASSERT_TRUE(append(16384));  // nothing pending: straight to the file
+  EXPECT_EQ(file.WriteCalls(), 3);
+  ASSERT_TRUE(append(10000));
+  ASSERT_TRUE(append(300));  // does not fit behind the 10000: they go first
+  EXPECT_EQ(file.WriteCalls(), 4);
+  EXPECT_EQ(file.PendingBytes(), 300u);
+  ASSERT_TRUE(append(10240));  // a buffer's worth behind pending bytes
+  EXPECT_EQ(file.WriteCalls(), 6);
+  ASSERT_TRUE(append(7));
+  EXPECT_EQ(file.Capacity(), 10240u);  // never grown
   ASSERT_TRUE(file.Flush());
   ASSERT_TRUE(file.Close());
   EXPECT_EQ(test::ReadFile(path), data);

@@ -1,6 +1,8 @@
 // Downloads through DownloadJob against loopback servers: what lands in the
 // file, what is reported and in which order, and how every way of failing or
 // stopping ends.
+#include "download/download_job.h"
+
 #include <gtest/gtest.h>
 #if !defined(_WIN32)
 #include <dlfcn.h>
@@ -16,7 +18,6 @@
 #include <memory>
 #include <thread>
 
-#include "download/download_job.h"
 #include "download/http_get.h"
 #include "tests/download/loopback_servers.h"
 #include "text/convert.h"
@@ -116,9 +117,9 @@ class DownloadJobTest : public ::testing::Test {
       res.set_header("Location", http_.Url("/headers"));
     });
     s.Get("/headers", [](const httplib::Request& req, httplib::Response& res) {
-      res.set_content("UA=" + req.get_header_value("User-Agent") + "\nRange=" +
-                          req.get_header_value("Range") + "\nCookie=" +
-                          req.get_header_value("Cookie") + "\n",
+      res.set_content("UA=" + req.get_header_value("User-Agent") +
+                          "\nRange=" + req.get_header_value("Range") +
+                          "\nCookie=" + req.get_header_value("Cookie") + "\n",
                       "text/plain");
     });
     http_.Start();
@@ -129,10 +130,10 @@ class DownloadJobTest : public ::testing::Test {
   // Runs a job the way a download thread does: start, wait for the done
   // event, stop, destroy. False when the done event never came.
   bool Run(const std::string& url, const std::string& path, ReportLog* log,
-           std::string* failure = nullptr) {
+           std::string* failure = nullptr, int64_t expectedBytes = 0) {
     auto done = std::make_shared<AutoResetEvent>();
     auto job = std::make_unique<DownloadJob>();
-    job->Start(url, path, log ? log->Callback() : ProgressCallback(), 1, done);
+    job->Start(url, path, log ? log->Callback() : ProgressCallback(), 1, done, expectedBytes);
     bool ended = done->Wait(20000);
     job->Stop();
     if (failure) *failure = job->FailureReason();
@@ -176,25 +177,65 @@ TEST_F(DownloadJobTest, WithContentLengthReportsStartedTicksAndEndedAtOne) {
   }
 }
 
-TEST_F(DownloadJobTest, BodiesWithoutLengthOrWithErrorStatusAreWrittenInFull) {
-  ReportLog chunked;
+TEST_F(DownloadJobTest, BodiesWithoutLengthTakeTheExpectedSizeOrTheirOwn) {
+  // Neither announced nor expected: once the body has arrived whole, its size
+  // is the total, and the final report says it is complete.
+  ReportLog unknown;
   std::string path = folder_.File("chunked.iso");
-  ASSERT_TRUE(Run(http_.Url("/chunked"), path, &chunked));
+  ASSERT_TRUE(Run(http_.Url("/chunked"), path, &unknown));
   EXPECT_TRUE(test::ReadFile(path) == small_);
-  EXPECT_EQ(chunked.Count(Failed), 0);
-  for (const Report& r : chunked.Reports()) {
-    EXPECT_EQ(r.total, 0);
-    EXPECT_EQ(r.remaining, 0);
-    EXPECT_EQ(r.fraction, 0.0f);
-  }
-  EXPECT_EQ(chunked.Reports().back().received, static_cast<int64_t>(small_.size()));
+  EXPECT_EQ(unknown.Count(Failed), 0);
+  const Report last = unknown.Reports().back();
+  EXPECT_EQ(last.status, Ended);
+  EXPECT_EQ(last.total, static_cast<int64_t>(small_.size()));
+  EXPECT_EQ(last.fraction, 1.0f);
 
+  // Expected: every report measures against it.
+  ReportLog expected;
+  ASSERT_TRUE(Run(http_.Url("/chunked"), folder_.File("expected.iso"), &expected, nullptr,
+                  static_cast<int64_t>(small_.size())));
+  EXPECT_EQ(expected.Count(Failed), 0);
+  for (const Report& r : expected.Reports()) {
+    EXPECT_EQ(r.total, static_cast<int64_t>(small_.size()));
+    EXPECT_EQ(r.remaining, r.total - r.received);
+  }
+  EXPECT_EQ(expected.Reports().back().fraction, 1.0f);
+
+  // A body that ends short of (or beyond) the expected size is not the file.
+  for (int64_t wrong :
+       {static_cast<int64_t>(small_.size()) + 1, static_cast<int64_t>(small_.size()) - 1}) {
+    ReportLog mismatch;
+    std::string failure;
+    ASSERT_TRUE(Run(http_.Url("/chunked"), folder_.File("short.iso"), &mismatch, &failure, wrong));
+    EXPECT_EQ(mismatch.Statuses().back(), Ended);
+    EXPECT_EQ(mismatch.Count(Failed), 1);
+    EXPECT_NE(mismatch.Reports().back().fraction, 1.0f);
+    EXPECT_NE(failure.find("expected"), std::string::npos) << failure;
+  }
+  // An announced length wins over the expectation.
+  ReportLog announced;
+  ASSERT_TRUE(Run(http_.Url("/small"), folder_.File("small.iso"), &announced, nullptr, 5));
+  EXPECT_EQ(announced.Reports().back().total, static_cast<int64_t>(small_.size()));
+  EXPECT_EQ(announced.Count(Failed), 0);
+}
+
+TEST_F(DownloadJobTest, ErrorResponsesFailWithoutTouchingTheTarget) {
   ReportLog missing;
   std::string page = folder_.File("404.iso");
-  ASSERT_TRUE(Run(http_.Url("/missing"), page, &missing));
-  EXPECT_EQ(test::ReadFile(page), "no such image");
-  EXPECT_EQ(missing.Count(Failed), 0);
-  EXPECT_EQ(missing.Reports().back().fraction, 1.0f);
+  std::string failure;
+  ASSERT_TRUE(Run(http_.Url("/missing"), page, &missing, &failure));
+  EXPECT_FALSE(std::filesystem::exists(page));
+  EXPECT_EQ(missing.Statuses(), (std::vector<int32_t>{Failed, Ended}));
+  EXPECT_EQ(missing.Reports().back().fraction, 0.0f);
+  EXPECT_NE(failure.find("404"), std::string::npos) << failure;
+
+  // An older file under the name stays as it was.
+  std::string older = folder_.File("older.iso");
+  test::WriteFile(older, "older image");
+  ReportLog again;
+  ASSERT_TRUE(Run(http_.Url("/missing"), older, &again));
+  EXPECT_EQ(test::ReadFile(older), "older image");
+  EXPECT_EQ(again.Count(Failed), 1);
 }
 
 TEST_F(DownloadJobTest, RedirectsAreFollowedUpToTen) {
@@ -224,8 +265,8 @@ TEST_F(DownloadJobTest, RequestCarriesItsHeadersAndIgnoresProxiesAndCookies) {
     test::SetEnvironment(name, "");
   }
   ASSERT_TRUE(ended);
-  EXPECT_EQ(test::ReadFile(path), std::string("UA=") + kDownloadUserAgent +
-                                      "\nRange=bytes=0-\nCookie=\n");
+  EXPECT_EQ(test::ReadFile(path),
+            std::string("UA=") + kDownloadUserAgent + "\nRange=bytes=0-\nCookie=\n");
 }
 
 TEST_F(DownloadJobTest, EveryFailureToStartReportsFailedThenEnded) {
@@ -327,6 +368,33 @@ TEST_F(DownloadJobTest, ConnectionDroppedMidBodyFailsWithThePartReceived) {
   EXPECT_TRUE(test::ReadFile(path) == part);
 }
 
+TEST_F(DownloadJobTest, ServerSilentMidBodyEndsAsAFailedReadAfterTheReceiveLimit) {
+  std::string part = test::Pattern(20000);
+  test::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + part, false);
+  ReportLog log;
+  std::string path = folder_.File("silent.iso");
+  auto done = std::make_shared<AutoResetEvent>();
+  auto job = std::make_unique<DownloadJob>();
+  net::Timeouts limits;  // the platform's, but a shorter wait for data
+  limits.receiveMs = 700;
+  job->SetTransferTimeouts(limits);
+  auto start = std::chrono::steady_clock::now();
+  job->Start(server.Url("/x"), path, log.Callback(), 1, done);
+  ASSERT_TRUE(done->Wait(10000)) << "the silent download never ended";
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, 700ms + 1s);
+  job->Stop();
+  EXPECT_NE(job->FailureReason().find("silent"), std::string::npos) << job->FailureReason();
+  job.reset();
+  std::vector<int32_t> statuses = log.Statuses();
+  ASSERT_GE(statuses.size(), 3u);
+  EXPECT_EQ(statuses.front(), Started);
+  EXPECT_EQ(statuses[statuses.size() - 2], Failed);
+  EXPECT_EQ(statuses.back(), Ended);
+  EXPECT_EQ(log.Reports().back().received, 20000);
+  EXPECT_TRUE(test::ReadFile(path) == part);
+}
+
 // Stop must end the transfer promptly in every phase and report Ended once.
 class DownloadStopTest : public DownloadJobTest {
  protected:
@@ -364,9 +432,8 @@ TEST_F(DownloadStopTest, WaitingForHeaders) {
 TEST_F(DownloadStopTest, ConnectThatNeverCompletes) {
   test::FullBacklogListener listener;
   auto start = std::chrono::steady_clock::now();
-  StartAndStop(listener.Url("/x"), [&](ReportLog&) {
-    return std::chrono::steady_clock::now() - start > 200ms;
-  });
+  StartAndStop(listener.Url("/x"),
+               [&](ReportLog&) { return std::chrono::steady_clock::now() - start > 200ms; });
 }
 
 #if !defined(_WIN32)

@@ -95,7 +95,12 @@ StepResult RunStep(Engine& e, Step& step, std::string* failure) {
   const auto now = Clock::now();
   const auto elapsed = now - e.stepStart;
   auto queueEvent = [&](UiControl id, int32_t code, int32_t a) {
-    QueueLocked(e, [id, code, a] { SendEvent(id, code, a); });
+    std::function<void()> send = [id, code, a] { SendEvent(id, code, a); };
+    if (step.whileBusy) {
+      e.heldForPump.push_back(std::move(send));
+    } else {
+      QueueLocked(e, std::move(send));
+    }
   };
   switch (step.kind) {
     case StepKind::Sleep:
@@ -403,6 +408,16 @@ void ProcessOnce() {
     e.finished.notify_all();
   }
   if (!LoopEnded(e)) RunTimers(lock);
+}
+
+void ProcessFromHandler() {
+  {
+    Engine& e = TheEngine();
+    std::lock_guard<std::mutex> lock(e.mu);
+    for (auto& held : e.heldForPump) QueueLocked(e, std::move(held));
+    e.heldForPump.clear();
+  }
+  ProcessOnce();
 }
 
 int32_t RunLoop() {

@@ -86,6 +86,8 @@ struct Engine {
   std::map<UiControl, Control> controls;
   UiControl nextId = 1;
   std::deque<std::shared_ptr<Call>> calls;
+  // Events of "busy" steps, queued at the next EngineProcessMessages.
+  std::vector<std::function<void()>> heldForPump;
   uint64_t nextCallOrder = 1;
   Recorder record;
 
@@ -134,6 +136,8 @@ void QueueLocked(Engine& e, std::function<void()> run);
 
 // Runs the calls queued so far and the timers that are due, once each.
 void ProcessOnce();
+// EngineProcessMessages: releases the events held for a pumping handler first.
+void ProcessFromHandler();
 int32_t RunLoop();
 void Quit(int32_t code);
 

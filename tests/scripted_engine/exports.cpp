@@ -117,7 +117,7 @@ int32_t EngineRunMessageLoop(void) { return RunLoop(); }
 void EngineQuitMessageLoop(int32_t code) { Quit(code); }
 
 void EngineProcessMessages(void) {
-  if (OnUiThread()) ProcessOnce();
+  if (OnUiThread()) ProcessFromHandler();
 }
 
 UiControl EngineCreateTimer(int32_t intervalMs, UiEventCallback callback, void* context) {
@@ -246,6 +246,15 @@ void ControlSetHoverLevel(UiControl control, int32_t level) {
     if (c == nullptr) return;
     c->hover = level;
     RecordLine(e, "hover " + Id(control) + " " + std::to_string(level));
+  });
+}
+
+void ControlSetBusyCursor(UiControl control, int32_t busy) {
+  RunOnUi([&] {
+    Engine& e = TheEngine();
+    std::lock_guard<std::mutex> lock(e.mu);
+    if (Find(e, control) == nullptr) return;
+    RecordLine(e, "cursor " + Id(control) + (busy != 0 ? " busy" : " normal"));
   });
 }
 

@@ -133,6 +133,24 @@ Step ParseStep(std::string_view line) {
   return Invalid(std::move(step), "unknown step");
 }
 
+namespace {
+
+// "busy <click or close step>".
+Step ParseBusyStep(std::string_view line) {
+  std::string_view inner = line.substr(line.find(' ') + 1);
+  Step step = ParseStep(inner);
+  step.line = std::string(line);
+  if (step.kind != StepKind::Click && step.kind != StepKind::Close &&
+      step.kind != StepKind::Invalid) {
+    step.kind = StepKind::Invalid;
+    step.text = "busy takes a click or a close";
+  }
+  step.whileBusy = true;
+  return step;
+}
+
+}  // namespace
+
 std::vector<Step> ParseScript(std::string_view content) {
   std::vector<Step> steps;
   size_t pos = 0;
@@ -143,7 +161,7 @@ std::vector<Step> ParseScript(std::string_view content) {
     pos = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.find_first_not_of(' ') == std::string_view::npos || line.front() == '#') continue;
-    steps.push_back(ParseStep(line));
+    steps.push_back(line.starts_with("busy ") ? ParseBusyStep(line) : ParseStep(line));
   }
   return steps;
 }

@@ -36,6 +36,10 @@ struct Step {
   std::vector<int32_t> numbers;  // sleep ms, hover states, toolbar index, row, box answer
   int32_t timeoutMs = 10000;
   std::shared_ptr<const std::regex> pattern;
+  // "busy click ..." / "busy close": the event is held until a handler of the
+  // program next processes messages, as a user's click reaches a program that
+  // is busy inside a handler.
+  bool whileBusy = false;
 };
 
 std::vector<Step> ParseScript(std::string_view content);

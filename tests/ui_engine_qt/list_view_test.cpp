@@ -56,18 +56,23 @@ TEST_F(ListViewTest, HiddenColumnReadsWidthZeroAndKeepsItsCells) {
 TEST_F(ListViewTest, CellsKeepTheirTextsAndRowsShiftOnInsertion) {
   AddColumn(QStringLiteral("a"), 100);
   AddColumn(QStringLiteral("b"), 100);
+  const QString names[] = {
+      QStringLiteral("win10多版本2004 64位（推荐）"), QStringLiteral("win10多版本1909 64位"),
+      QStringLiteral("win10多版本1903 64位"), QStringLiteral("win7旗舰最新版64位")};
+  const QString sizes[] = {QStringLiteral("4.94GB"), QStringLiteral("5.14GB"),
+                           QStringLiteral("5.02GB"), QStringLiteral("3.19GB")};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(InsertItem_ListView(list, -1), i);
-    SetCell(i, 0, FromGbk(Texts().catalogNames[i]));
-    SetCell(i, 1, FromGbk(Texts().catalogSizes[i]));
+    SetCell(i, 0, names[i]);
+    SetCell(i, 1, sizes[i]);
   }
-  EXPECT_EQ(Cell(3, 0), FromGbk(Texts().catalogNames[3]));
-  EXPECT_EQ(Cell(2, 1), FromGbk(Texts().catalogSizes[2]));
+  EXPECT_EQ(Cell(3, 0), names[3]);
+  EXPECT_EQ(Cell(2, 1), sizes[2]);
   EXPECT_EQ(GetNumber(list, UI_PROP_ROW_COUNT), 4);
 
   EXPECT_EQ(InsertItem_ListView(list, 0), 0);
   EXPECT_EQ(Cell(0, 0), QString());
-  EXPECT_EQ(Cell(1, 0), FromGbk(Texts().catalogNames[0]));
+  EXPECT_EQ(Cell(1, 0), names[0]);
   EXPECT_EQ(InsertItem_ListView(list, 99), 5);  // past the end appends
 
   // Outside the table nothing is written and reads are empty.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
@@ -447,6 +448,72 @@ TEST(HttpFetch, ProxyUsedOnlyWhenGiven) {
 #endif
   EXPECT_EQ(body, "direct");
   EXPECT_EQ(proxy.requests().size(), 1u);
+}
+
+TEST(HttpFetch, HeadLinesEndedByBareLineFeeds) {
+  RawServer server([](int socket, const std::string&) {
+    RawServer::Send(socket,
+                    "HTTP/1.1 302 Found\nLocation: /next\nSet-Cookie: sid=9; path=/\n"
+                    "Set-Cookie: lang=zh\nContent-Length: 4\n\nmove");
+  });
+  Text status, headers, location, newCookies;
+  HttpFetchOptions options;
+  options.statusText = &status;
+  options.responseHeaders = &headers;
+  options.location = &location;
+  options.newCookies = &newCookies;
+  options.noRedirect = true;
+  EXPECT_EQ(HttpFetch("http://127.0.0.1:" + std::to_string(server.port()) + "/", options), "move");
+  EXPECT_EQ(status, "302 Found");
+  EXPECT_EQ(location, "/next");
+  EXPECT_EQ(newCookies, "sid=9; lang=zh");
+  EXPECT_EQ(headers,
+            "HTTP/1.1 302 Found\r\nLocation: /next\r\nSet-Cookie: sid=9; path=/\r\n"
+            "Set-Cookie: lang=zh\r\nContent-Length: 4\r\n\r\n");
+}
+
+TEST(HttpFetch, BodyTheServerStopsReadingCannotBeSent) {
+  RawServer closes([](int socket, const std::string&) { shutdown(socket, SHUT_RDWR); });
+  Text status, headers = kUntouched;
+  HttpFetchOptions options;
+  options.method = 1;
+  options.postBytes = Bytes(48 * 1024 * 1024, 'p');  // more than the socket buffers take in
+  options.statusText = &status;
+  options.responseHeaders = &headers;
+  EXPECT_EQ(HttpFetch("http://127.0.0.1:" + std::to_string(closes.port()) + "/up", options), "");
+  EXPECT_EQ(status, Texts().error711);
+  EXPECT_EQ(headers, kUntouched);
+}
+
+TEST(HttpFetch, BodyOverSixtyFourMebibytesFailsAfterTheHeaders) {
+  RawServer huge([](int socket, const std::string&) {
+    RawServer::Send(socket, "HTTP/1.1 200 OK\r\nContent-Length: 67108865\r\n\r\nxxxx");
+    RawServer::WaitForClose(socket, std::atomic<bool>{false}, 10000);
+  });
+  Text status, headers;
+  Bytes bytes = {1};
+  HttpFetchOptions options;
+  options.statusText = &status;
+  options.responseHeaders = &headers;
+  options.responseBytes = &bytes;
+  EXPECT_EQ(HttpFetch("http://127.0.0.1:" + std::to_string(huge.port()) + "/", options), "");
+  EXPECT_EQ(status, Texts().error713);
+  EXPECT_TRUE(headers.starts_with("HTTP/1.1 200 OK\r\n")) << headers;
+  EXPECT_EQ(bytes, Bytes{1});
+}
+
+TEST(HttpFetch, AbandonedRequestEndsAtItsNextWaitWithoutOutputs) {
+  RawServer silent([](int socket, const std::string&) {
+    RawServer::WaitForClose(socket, std::atomic<bool>{false}, 10000);
+  });
+  Text status = kUntouched;
+  int asked = 0;
+  HttpFetchOptions options;
+  options.statusText = &status;
+  options.abandoned = [&asked] { return ++asked == 3; };
+  EXPECT_EQ(HttpFetch("http://127.0.0.1:" + std::to_string(silent.port()) + "/", options), "");
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(status, kUntouched);
 }
 
 std::atomic<int> pumped{0};

@@ -97,7 +97,10 @@ TEST(Utf16Conversion, TerminatorAndRoundTrip) {
   EXPECT_TRUE(TextToUtf16("").empty());
   EXPECT_EQ(TextToUtf16(kZhongWenGbk), (Bytes{0x2D, 0x4E, 0x87, 0x65, 0x00, 0x00}));
 
-  EXPECT_EQ(Utf16ToText(TextToUtf16("a" + Text(kZhongWenGbk))), "a" + Text(kZhongWenGbk));
+  // Appended, not prepended: GCC 12 at -O2 and above reports a false -Wrestrict
+  // overlap for "literal" + std::string, which inserts at the front.
+  const Text mixed = Text("a") + kZhongWenGbk;
+  EXPECT_EQ(Utf16ToText(TextToUtf16(mixed)), mixed);
   EXPECT_EQ(Utf16ToText({0x41, 0x00, 0x00, 0x00, 0x42, 0x00}), "A");
   EXPECT_EQ(Utf16ToText({}), "");
   // A character outside GBK.

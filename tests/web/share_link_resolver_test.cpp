@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <limits>
+#include <mutex>
 
 #include "standin/content.h"
 #include "tests/web/local_servers.h"
@@ -99,6 +100,26 @@ TEST_F(ShareLinkResolverTest, StandinServesItsFilesAndFaults) {
   HttpFetch("http://" + host_ + "/files/x.iso", options);
   EXPECT_EQ(status, "404 Not Found");
   EXPECT_EQ(standin_->Stop(), 0);
+}
+
+TEST(ShareLinkResolver, ControlByteInTheShareIdIsEscapedAndSent) {
+  testing::LocalHttpServer service(false);
+  std::mutex mutex;
+  std::vector<std::string> targets;
+  service.server().Get(".*", [&](const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard lock(mutex);
+    targets.push_back(request.target);
+    response.set_content("<input id=\"shareId\" value=\"\x7F\">", "text/html");
+  });
+  service.Start();
+  std::string host = "127.0.0.1:" + std::to_string(service.port());
+  setenv(kShareHostVariable, host.c_str(), 1);
+  ShareLinkResolver("http://" + host + "/t/code");
+  unsetenv(kShareHostVariable);
+  std::lock_guard lock(mutex);
+  ASSERT_GE(targets.size(), 2u);
+  EXPECT_EQ(targets[1],
+            "/shareFileVerifyPass.action?fileVO.id=%7F&accessCode=&noCache=0.39174652216024697");
 }
 
 TEST(ParseFileSize, DigitsAfterSpaceAndSign) {
