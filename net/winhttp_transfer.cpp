@@ -459,9 +459,11 @@ TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
 
   const std::vector<std::string> lines =
       request.carryCookies ? cookies.Apply(request.headerLines, url) : request.headerLines;
-  // Host first, as the other transport sends it; WinHTTP would put its own
-  // after the caller's lines.
+  // Host and the user agent first, as the other transport sends them; WinHTTP
+  // would put its own after the caller's lines (the session's agent is then
+  // not added a second time).
   std::string block = "Host: " + url.Authority() + "\r\n";
+  if (!request.userAgent.empty()) block += "User-Agent: " + request.userAgent + "\r\n";
   for (const std::string& line : lines) block += line + "\r\n";
   // Proxy credentials go with the first request, as the other transport sends
   // them: WinHttpSetCredentials answers a proxy's challenge only, and not
