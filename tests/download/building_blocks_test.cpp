@@ -11,6 +11,7 @@
 #include "download/target_file.h"
 #include "download/thread_record.h"
 #include "tests/download/loopback_servers.h"
+#include "tests/support/wait_for.h"
 
 namespace tw {
 namespace {
@@ -47,7 +48,7 @@ TEST(ThreadRecordTest, WakeRoutinesRunOnTheSleepingThread) {
     result = AlertableSleep(10000);
   });
   ASSERT_TRUE(t);
-  while (!asleep) std::this_thread::yield();
+  ASSERT_TRUE(test::WaitFor([&] { return asleep.load(); }, 10s, "the thread to fall asleep"));
   ASSERT_TRUE(t->QueueWake([&] { ranOn = std::this_thread::get_id(); }));
   EXPECT_EQ(t->Wait(5000), kWaitObject0);
   EXPECT_EQ(result.load(), kWaitIoCompletion);
@@ -62,7 +63,8 @@ TEST(ThreadRecordTest, PendingWakeIsSeenByTheNextZeroSleep) {
   std::atomic<bool> queued{false};
   std::atomic<int32_t> first{-5}, second{-5};
   ThreadHandle t = ThreadRecord::Launch([&] {
-    while (!queued) std::this_thread::yield();
+    // Bounded by itself: a failed queue below still lets the thread end.
+    test::WaitFor([&] { return queued.load(); }, 10s, "the wake to be queued");
     first = AlertableSleep(0);
     second = AlertableSleep(0);
   });
@@ -89,7 +91,7 @@ TEST_F(PeriodicThreadTest, StopCodes) {
   PeriodicThread loop;
   ThreadHandle h = loop.Start(BoundEntry([&](int32_t) { ++calls; }), 5, 0, 0, true);
   ASSERT_TRUE(h);
-  while (calls < 3) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(test::WaitFor([&] { return calls >= 3; }, 10s, "three calls"));
   EXPECT_EQ(loop.Stop(1000, true), 0);
   EXPECT_EQ(h->Wait(5000), kWaitObject0);
   EXPECT_EQ(loop.Thread(), nullptr);  // the loop forgot itself on the way out
@@ -104,7 +106,7 @@ TEST_F(PeriodicThreadTest, StopTimesOutWhileADirectCallRunsLong) {
                std::this_thread::sleep_for(1300ms);
              }),
              10, 0, 0, true);
-  while (!inside) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(test::WaitFor([&] { return inside.load(); }, 10s, "the long call to begin"));
   EXPECT_EQ(loop.Stop(), kWaitTimeout);
   // The running call is never interrupted; the loop ends at its next sleep.
   EXPECT_EQ(loop.Stop(5000), kWaitObject0);
@@ -138,7 +140,7 @@ TEST_F(PeriodicThreadTest, SuspendHoldsTheLoopUntilResume) {
   std::atomic<int> calls{0};
   PeriodicThread loop;
   loop.Start(BoundEntry([&](int32_t) { ++calls; }), 2, 0, 0, true);
-  while (calls < 2) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(test::WaitFor([&] { return calls >= 2; }, 10s, "two calls"));
   ASSERT_TRUE(loop.Suspend());
   EXPECT_FALSE(loop.Suspend());
   // One call may already have been past the hold; at a 2 ms period an
@@ -147,7 +149,8 @@ TEST_F(PeriodicThreadTest, SuspendHoldsTheLoopUntilResume) {
   std::this_thread::sleep_for(60ms);
   EXPECT_LE(calls.load(), held + 1);
   ASSERT_TRUE(loop.Resume());
-  while (calls < held + 3) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(
+      test::WaitFor([&] { return calls >= held + 3; }, 10s, "three calls after the resume"));
   // Stop reaches a held loop too, without one more call.
   ASSERT_TRUE(loop.Suspend());
   std::this_thread::sleep_for(20ms);
@@ -169,7 +172,7 @@ TEST_F(PeriodicThreadTest, DestroyWaitsForSpawnedAndTerminatedCalls) {
                     ++*c;
                   }),
                   1, 0, 0, false);
-    while (begun < 3) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(test::WaitFor([&] { return begun >= 3; }, 10s, "three spawned calls"));
   }
   int spawned = *counter;
   EXPECT_GT(spawned, 0);
@@ -184,7 +187,7 @@ TEST_F(PeriodicThreadTest, DestroyWaitsForSpawnedAndTerminatedCalls) {
                    ++*c;
                  }),
                  1, 0, 0, true);
-    while (!inside) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(test::WaitFor([&] { return inside.load(); }, 10s, "the direct call to begin"));
     EXPECT_TRUE(direct.Terminate());  // returns at once
     EXPECT_EQ(direct.Thread(), nullptr);
     EXPECT_EQ(counter->load(), spawned);

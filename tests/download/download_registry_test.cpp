@@ -1,6 +1,8 @@
 // The registry: its result codes, how downloads leave it, waiting for a
 // download thread while the window stays responsive, and the exit routine
 // releasing it under running downloads.
+#include "download/download_registry.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,8 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "download/download_registry.h"
 #include "tests/download/loopback_servers.h"
+#include "tests/support/wait_for.h"
 #include "text/message_pump.h"
 
 namespace tw {
@@ -127,7 +129,7 @@ TEST_F(DownloadRegistryTest, WaitThreadPumpingKeepsTheWindowAlive) {
   pumped = 0;
   std::atomic<bool> release{false};
   ThreadHandle worker = ThreadRecord::Launch([&] {
-    while (!release) std::this_thread::sleep_for(1ms);
+    test::WaitFor([&] { return release.load(); }, 20s, "the test to release the thread");
   });
   EXPECT_FALSE(WaitThreadPumping(worker, 100));
   int afterTimeout = pumped;

@@ -109,10 +109,15 @@ TEST_F(DialogsTest, MessageBoxFromAnotherThreadBlocksItWhileTheUiStaysLive) {
   const UiControl label = CreateControl_Label(window, 0, 0, 10, 10, nullptr, nullptr);
   ControlShow(window);
   int32_t pressed = -2;
-  std::thread worker([&] {
-    Buffer captions(FromGbk(Texts().confirmOrCancel));
-    pressed = EngineMessageBox(nullptr, nullptr, captions.text);
-    EngineQuitMessageLoop(0);
+  // Started once the loop runs: earlier, the call would still see the previous
+  // test's ended loop and return at once.
+  std::thread worker;
+  Soon([&] {
+    worker = std::thread([&] {
+      Buffer captions(FromGbk(Texts().confirmOrCancel));
+      pressed = EngineMessageBox(nullptr, nullptr, captions.text);
+      EngineQuitMessageLoop(0);
+    });
   });
   WhenBoxOpens([&](QWidget* box) {
     // While the box is up the UI thread still serves its own calls.

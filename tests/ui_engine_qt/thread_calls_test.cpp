@@ -23,16 +23,22 @@ TEST_F(ThreadCallsTest, WritesFromAnotherThreadLandInOrderAndReadBack) {
 
   QString labelSeen;
   std::vector<int64_t> barSeen;
-  std::thread worker([&] {
-    ControlShow(window);
-    SetText(label, QStringLiteral("first"));
-    SetText(label, QStringLiteral("second"));
-    for (int64_t percent = 0; percent <= 100; percent += 10) {
-      SetNumber(bar, UI_PROP_VALUE, percent);
-      barSeen.push_back(GetNumber(bar, UI_PROP_VALUE));
-    }
-    labelSeen = GetText(label);
-    EngineQuitMessageLoop(4);
+  // Started from inside the loop: before it runs, calls from other threads
+  // still see the previous test's ended loop and return at once, and the quit
+  // below would be lost.
+  std::thread worker;
+  Soon([&] {
+    worker = std::thread([&] {
+      ControlShow(window);
+      SetText(label, QStringLiteral("first"));
+      SetText(label, QStringLiteral("second"));
+      for (int64_t percent = 0; percent <= 100; percent += 10) {
+        SetNumber(bar, UI_PROP_VALUE, percent);
+        barSeen.push_back(GetNumber(bar, UI_PROP_VALUE));
+      }
+      labelSeen = GetText(label);
+      EngineQuitMessageLoop(4);
+    });
   });
   EXPECT_EQ(RunLoop(), 4);
   worker.join();
