@@ -64,6 +64,9 @@ std::string Base64(std::string_view bytes) {
   return out;
 }
 
+// WSAETIMEDOUT: Wine's WinHTTP passes a socket's time-out on as it is.
+constexpr DWORD kSocketTimeout = 10060;
+
 // WinHTTP takes 0 for an unlimited name lookup and -1 for the other waits.
 int Limit(int32_t ms, bool resolve) { return ms > 0 ? ms : (resolve ? 0 : -1); }
 
@@ -400,6 +403,7 @@ TransferEnd Transfer::State::Failed(const char* step, DWORD error, TransferEnd a
   detail = std::string(step) + " failed: " + std::to_string(error);
   switch (error) {
     case ERROR_WINHTTP_TIMEOUT:
+    case kSocketTimeout:
       return onTimeout;
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
     case ERROR_WINHTTP_CANNOT_CONNECT:

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#if defined(_WIN32)
+#include <winsock2.h>
+#define SHUT_RDWR SD_BOTH
+#else
 #include <sys/socket.h>
+#endif
 
 #include <atomic>
 #include <chrono>
