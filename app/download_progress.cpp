@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "download/download_registry.h"
 #include "download/part_file.h"
+#include "text/path_separator.h"
 #include "text/texts.h"
 #include "ui_engine/ui.h"
 #include "web/share_link_resolver.h"
@@ -118,7 +119,8 @@ Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytes
 }
 
 Text DownloadTargetPath(const Text& folder, const Text& fileName) {
-  return ReplaceText(folder + "/" + fileName + ".iso", "//", "/");
+  return ReplaceText(folder + kPathSeparator + fileName + ".iso", kDoubledPathSeparator,
+                     kPathSeparator);
 }
 
 void LaunchBeginDownload() {

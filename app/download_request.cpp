@@ -4,6 +4,7 @@
 #include "app/download_progress.h"
 #include "app/main_window.h"
 #include "script/regex_object.h"
+#include "text/path_separator.h"
 #include "text/texts.h"
 #include "ui_engine/ui.h"
 #include "web/share_link_resolver.h"
@@ -30,7 +31,8 @@ void RequestDownload() {
     LeaveBusyState();
     return;
   }
-  const Text target = ui::GetText(app.window.saveFolderLabel) + "/" + app.selectedFileName + ".iso";
+  const Text target =
+      ui::GetText(app.window.saveFolderLabel) + kPathSeparator + app.selectedFileName + ".iso";
   if (ui::MessageBox(t.checkFileName, target, t.confirmOrCancel) != 0) {
     LeaveBusyState();
     return;

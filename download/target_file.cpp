@@ -1,16 +1,8 @@
 #include "download/target_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <system_error>
-
-#include "text/convert.h"
 
 namespace tw {
 
@@ -25,26 +17,8 @@ bool TargetFile::Open(const Text& path, int64_t keepBytes) {
     error_ = "empty target path";
     return false;
   }
-  std::filesystem::path native(GbkToUtf8(path));
-  if (native.has_parent_path()) {
-    std::error_code ec;
-    std::filesystem::create_directories(native.parent_path(), ec);
-    // A failure here shows up as a failed open, with the open's reason.
-  }
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (keepBytes > 0 ? 0 : O_TRUNC);
-  fd_ = ::open(native.c_str(), flags, 0666);
-  if (fd_ < 0) {
-    SetError("open", errno);
-    return false;
-  }
-  if (keepBytes > 0) {
-    if (::ftruncate(fd_, keepBytes) != 0 || ::lseek(fd_, keepBytes, SEEK_SET) != keepBytes) {
-      SetError("open", errno);
-      Close();
-      return false;
-    }
-    writtenBytes_ = keepBytes;
-  }
+  if (!OpenNative(path, keepBytes)) return false;
+  writtenBytes_ = keepBytes > 0 ? keepBytes : 0;
   return true;
 }
 
@@ -63,7 +37,7 @@ bool TargetFile::Reserve(size_t size) {
 }
 
 bool TargetFile::Append(const char* data, size_t size) {
-  if (fd_ < 0) return false;
+  if (!IsOpen()) return false;
   if (size == 0) return true;
   if (!Reserve(kInitialCapacity)) return false;
   if (pending_ + size > capacity_) {
@@ -76,54 +50,23 @@ bool TargetFile::Append(const char* data, size_t size) {
 }
 
 bool TargetFile::Flush() {
-  if (fd_ < 0) return false;
+  if (!IsOpen()) return false;
   if (pending_ == 0) return true;
   size_t size = pending_;
   pending_ = 0;
   return WriteAll(buffer_.get(), size);
 }
 
-bool TargetFile::WriteAll(const char* data, size_t size) {
-  while (size > 0) {
-    ++writeCalls_;
-    ssize_t n = ::write(fd_, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      SetError("write", errno);
-      return false;
-    }
-    if (n == 0) {
-      SetError("write", ENOSPC);
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-    writtenBytes_ += n;
-  }
-  return true;
-}
-
 bool TargetFile::Close() {
-  if (fd_ < 0) return true;
-  int fd = fd_;
-  fd_ = -1;
+  if (!IsOpen()) return true;
   pending_ = 0;
-  // Not retried on EINTR: on Linux the descriptor is gone either way.
-  if (::close(fd) != 0) {
-    SetError("close", errno);
-    return false;
-  }
-  return true;
+  return CloseNative();
 }
 
 void TargetFile::ReleaseBuffer() {
   buffer_.reset();
   capacity_ = 0;
   pending_ = 0;
-}
-
-void TargetFile::SetError(const char* what, int err) {
-  error_ = std::string(what) + ": " + std::strerror(err);
 }
 
 }  // namespace tw

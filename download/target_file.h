@@ -1,5 +1,8 @@
 // The file a download writes, with its write-combining buffer.
 //
+// The buffer is shared code (target_file.cpp); opening, writing and closing
+// the file are the system's (target_file_posix.cpp, target_file_win32.cpp).
+//
 // Chunks are written in arrival order. Small chunks are gathered in the buffer
 // (10240 bytes) so the file sees fewer, larger writes; a chunk that does not
 // fit behind the pending bytes makes them go to the file first. A chunk at
@@ -26,12 +29,13 @@ class TargetFile {
   TargetFile(const TargetFile&) = delete;
   TargetFile& operator=(const TargetFile&) = delete;
 
-  // `path` is GBK text; the file system gets its UTF-8 form. Missing folders
-  // are created. The first `keepBytes` of an existing file stay and writing
-  // goes on behind them; anything beyond is cut off, so no tail of an older,
-  // longer file survives. False (with Error() set) when it cannot be opened.
+  // `path` is GBK text; the file system gets its UTF-8 form on POSIX systems,
+  // its UTF-16 form on Windows. Missing folders are created. The first
+  // `keepBytes` of an existing file stay and writing goes on behind them;
+  // anything beyond is cut off, so no tail of an older, longer file survives.
+  // False (with Error() set) when it cannot be opened.
   bool Open(const Text& path, int64_t keepBytes = 0);
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
 
   // False when the buffer cannot grow or a write failed; nothing more may be
   // appended then.
@@ -51,11 +55,18 @@ class TargetFile {
   const std::string& Error() const { return error_; }
 
  private:
-  bool WriteAll(const char* data, size_t size);
-  bool Reserve(size_t size);
-  void SetError(const char* what, int err);
+  // A file descriptor, or a Windows file handle.
+  using NativeHandle = std::intptr_t;
+  static constexpr NativeHandle kNoHandle = -1;
 
-  int fd_ = -1;
+  // The system's part.
+  bool OpenNative(const Text& path, int64_t keepBytes);
+  bool WriteAll(const char* data, size_t size);
+  bool CloseNative();
+
+  bool Reserve(size_t size);
+
+  NativeHandle handle_ = kNoHandle;
   std::unique_ptr<char[]> buffer_;
   size_t capacity_ = 0;
   size_t pending_ = 0;

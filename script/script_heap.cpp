@@ -1,10 +1,10 @@
 #include "script/script_heap.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+
+#include "script/thread_stack.h"
 
 namespace tw {
 
@@ -43,21 +43,9 @@ std::uintptr_t FrameAddress() {
   return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
 }
 
-// Lowest usable stack address of the calling thread, found once per thread.
+// Found once per thread.
 std::uintptr_t StackLow() {
-  thread_local std::uintptr_t low = [] {
-    pthread_attr_t attr;
-    std::uintptr_t result = 0;
-    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
-      void* address = nullptr;
-      std::size_t size = 0;
-      if (pthread_attr_getstack(&attr, &address, &size) == 0) {
-        result = reinterpret_cast<std::uintptr_t>(address);
-      }
-      pthread_attr_destroy(&attr);
-    }
-    return result;
-  }();
+  thread_local std::uintptr_t low = ThreadStackLow();
   return low;
 }
 

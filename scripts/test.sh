@@ -28,3 +28,7 @@ scripts/check-install.sh
 # --- fuzzing: the script services under libFuzzer for a fixed short time ---
 bash scripts/fuzz.sh
 # --- end of fuzzing ---
+
+# --- Windows: the cross-built tree and its suites under Wine ---
+scripts/test-windows.sh
+# --- end of Windows ---

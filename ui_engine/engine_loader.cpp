@@ -1,19 +1,26 @@
 #include "ui_engine/engine_loader.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
+
+#include "text/convert.h"
 
 namespace tw::ui {
 
 namespace {
 
-std::string WorkingDirectory() {
-  char buffer[4096];
-  return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+#if defined(_WIN32)
+// The file names are GBK texts; the streams take the system's wide form.
+std::ifstream OpenLocationFile(const std::string& path) {
+  const std::u16string utf16 = GbkToUtf16(path);
+  return std::ifstream(std::filesystem::path(std::wstring(utf16.begin(), utf16.end())),
+                       std::ios::binary);
 }
+#else
+std::ifstream OpenLocationFile(const std::string& path) {
+  return std::ifstream(path, std::ios::binary);
+}
+#endif
 
 std::string JoinTried(const std::vector<std::string>& tried) {
   std::string out;
@@ -26,15 +33,17 @@ std::string JoinTried(const std::vector<std::string>& tried) {
 std::vector<std::string> EngineCandidates(const EngineSearch& search) {
   const std::string cwd =
       search.currentDirectory.empty() ? WorkingDirectory() : search.currentDirectory;
+  const std::string sep(1, kEnginePathSeparator);
+  const std::string below = "lib" + sep + "UiEngine" + sep + kEngineFileName;
   std::vector<std::string> candidates{
-      cwd + "/" + kEngineFileName,
-      cwd + "/lib/UiEngine/" + kEngineFileName,
+      cwd + sep + kEngineFileName,
+      cwd + sep + below,
       kEngineFileName,
-      std::string("lib/UiEngine/") + kEngineFileName,
+      below,
   };
   // The second location file is read only when the first cannot be opened.
   for (const std::string& file : search.locationFiles) {
-    if (std::ifstream(file).is_open()) {
+    if (OpenLocationFile(file).is_open()) {
       candidates.push_back("@" + file);
       break;
     }
@@ -43,7 +52,7 @@ std::vector<std::string> EngineCandidates(const EngineSearch& search) {
 }
 
 std::string ReadLocationFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in = OpenLocationFile(path);
   if (!in) return {};
   char buffer[255];
   in.read(buffer, sizeof buffer);
@@ -79,16 +88,17 @@ void* OpenEngine(const EngineSearch& search, const std::function<void*(const std
 
 LoadResult LoadEngine(const EngineSearch& search, EngineExports* exports) {
   std::vector<std::string> tried;
-  void* library = OpenEngine(
-      search, [](const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); },
-      &tried);
+  void* library = OpenEngine(search, &OpenEngineLibrary, &tried);
   if (library == nullptr) {
     return {false, std::string("the UI engine library ") + kEngineFileName +
                        " was not found; places tried:" + JoinTried(tried) +
-                       "\n(put its path in /etc/UiEngine.ini to use another place)"};
+                       (search.locationFiles.empty()
+                            ? std::string()
+                            : "\n(put its path in " + search.locationFiles.front() +
+                                  " to use another place)")};
   }
 #define TW_ENGINE_BIND(name)                                                      \
-  exports->name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));     \
+  exports->name = reinterpret_cast<decltype(&::name)>(FindEngineExport(library, #name));     \
   if (exports->name == nullptr) {                                                 \
     return {false, std::string("the UI engine library lacks the export " #name)}; \
   }

@@ -6,20 +6,20 @@
 #include <vector>
 
 #include "ui_engine/engine_exports.h"
+#include "ui_engine/engine_library.h"
 
 namespace tw::ui {
-
-inline constexpr char kEngineFileName[] = "libUiEngine.so";
 
 // Where the library is looked for, in order. The location files hold the
 // library's path in their first 255 bytes.
 struct EngineSearch {
   std::string currentDirectory;  // empty: the process's working directory
-  std::vector<std::string> locationFiles{"/etc/UiEngine.ini", "/usr/local/etc/UiEngine.ini"};
+  std::vector<std::string> locationFiles = DefaultLocationFiles();
 };
 
 // The places tried, in order: the first success wins. A candidate of the form
-// "@file" stands for "the path written in file".
+// "@file" stands for "the path written in file". The same places on every
+// system, each written with the system's separator and file name.
 std::vector<std::string> EngineCandidates(const EngineSearch& search);
 
 // Reads a location file: its first 255 bytes, without a trailing line end.
@@ -36,7 +36,7 @@ struct LoadResult {
   std::string message;  // what went wrong, naming the places tried or the missing export
 };
 
-// Opens the library with dlopen, binds every export into `exports` and calls
+// Opens the library, binds every export into `exports` and calls
 // EngineStartup.
 LoadResult LoadEngine(const EngineSearch& search, EngineExports* exports);
 

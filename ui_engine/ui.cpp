@@ -67,7 +67,7 @@ Text TakeText(UiText* buffer) {
 bool Start(const EngineSearch& search) {
   const LoadResult result = LoadEngine(search, &gEngine);
   if (!result.ok) {
-    std::fprintf(stderr, "tarnwick: %s\n", result.message.c_str());
+    ReportEngineFailure(result.message);
     return false;
   }
   InstallMessagePump(&PumpEngine);

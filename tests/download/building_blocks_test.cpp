@@ -234,6 +234,7 @@ TEST(TargetFileTest, CombinesSmallChunksAndWritesLargeOnesDirectly) {
 }
 
 TEST(TargetFileTest, ReportsWhatCannotBeWritten) {
+#if !defined(_WIN32)  // a device that is always full is a POSIX one
   TargetFile full;
   ASSERT_TRUE(full.Open("/dev/full"));
   std::string data(5000, 'x');
@@ -241,6 +242,7 @@ TEST(TargetFileTest, ReportsWhatCannotBeWritten) {
   EXPECT_FALSE(full.Flush());
   EXPECT_EQ(full.WrittenBytes(), 0);
   EXPECT_NE(full.Error().find("write"), std::string::npos);
+#endif
 
   test::TempFolder folder;
   test::WriteFile(folder.File("plain"), "x");

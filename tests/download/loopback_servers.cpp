@@ -1,15 +1,21 @@
 #include "tests/download/loopback_servers.h"
 
+#if defined(_WIN32)
+// Winsock, started by httplib.h. A socket fits in an int in practice.
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "download/thread_record.h"
@@ -17,8 +23,40 @@
 namespace tw::test {
 namespace {
 
+#if defined(_WIN32)
+using socklen_t = int;
+constexpr int kCloseOnExec = 0;
+constexpr int kNoSignal = 0;
+void CloseSocket(int fd) { ::closesocket(static_cast<SOCKET>(fd)); }
+int PollIn(int fd, int ms) {
+  WSAPOLLFD p{static_cast<SOCKET>(fd), POLLRDNORM, 0};
+  return ::WSAPoll(&p, 1, ms);
+}
+int Accept(int listener) {
+  const SOCKET s = ::accept(static_cast<SOCKET>(listener), nullptr, nullptr);
+  return s == INVALID_SOCKET ? -1 : static_cast<int>(s);
+}
+// A connect that goes on in the background.
+int NonBlockingSocket() {
+  const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+  u_long on = 1;
+  ::ioctlsocket(s, FIONBIO, &on);
+  return static_cast<int>(s);
+}
+#else
+constexpr int kCloseOnExec = SOCK_CLOEXEC;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+void CloseSocket(int fd) { ::close(fd); }
+int PollIn(int fd, int ms) {
+  pollfd p{fd, POLLIN, 0};
+  return ::poll(&p, 1, ms);
+}
+int Accept(int listener) { return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC); }
+int NonBlockingSocket() { return ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
+#endif
+
 int ListenOnLoopback(int backlog, int* port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int fd = static_cast<int>(::socket(AF_INET, SOCK_STREAM | kCloseOnExec, 0));
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -64,32 +102,31 @@ RawServer::RawServer(std::string reply, bool closeAfterReply)
 RawServer::~RawServer() {
   stopping_ = true;
   thread_.join();
-  for (int fd : held_) ::close(fd);
-  ::close(listener_);
+  for (int fd : held_) CloseSocket(fd);
+  CloseSocket(listener_);
 }
 
 std::string RawServer::Url(const std::string& path) const { return LoopbackUrl(port_, path); }
 
 void RawServer::Serve() {
   while (!stopping_) {
-    pollfd p{listener_, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
-    int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (PollIn(listener_, 20) <= 0) continue;
+    int fd = Accept(listener_);
     if (fd < 0) continue;
     ++accepted_;
     // Read the request up to its blank line (bounded by the stop flag).
     std::string request;
     char buf[4096];
     while (!stopping_ && request.find("\r\n\r\n") == std::string::npos) {
-      pollfd q{fd, POLLIN, 0};
-      if (::poll(&q, 1, 20) <= 0) continue;
-      ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+      if (PollIn(fd, 20) <= 0) continue;
+      const int n = static_cast<int>(::recv(fd, buf, sizeof buf, 0));
       if (n <= 0) break;
       request.append(buf, static_cast<size_t>(n));
     }
-    if (!reply_.empty()) (void)!::send(fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+    if (!reply_.empty())
+      (void)!::send(fd, reply_.data(), static_cast<int>(reply_.size()), kNoSignal);
     if (closeAfterReply_) {
-      ::close(fd);
+      CloseSocket(fd);
     } else {
       held_.push_back(fd);
     }
@@ -101,7 +138,7 @@ FullBacklogListener::FullBacklogListener() {
   // Fill the accept queue; the connects beyond its size stay pending, and so
   // will the engine's.
   for (int i = 0; i < 4; ++i) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int fd = NonBlockingSocket();
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -113,8 +150,8 @@ FullBacklogListener::FullBacklogListener() {
 }
 
 FullBacklogListener::~FullBacklogListener() {
-  for (int fd : fillers_) ::close(fd);
-  ::close(listener_);
+  for (int fd : fillers_) CloseSocket(fd);
+  CloseSocket(listener_);
 }
 
 std::string FullBacklogListener::Url(const std::string& path) const {
@@ -124,7 +161,7 @@ std::string FullBacklogListener::Url(const std::string& path) const {
 int ClosedPort() {
   int port = 0;
   int fd = ListenOnLoopback(1, &port);
-  ::close(fd);
+  CloseSocket(fd);
   return port;
 }
 
@@ -177,6 +214,18 @@ bool WaitForEngineThreads(std::chrono::milliseconds limit) {
   return true;
 }
 
+void SetEnvironment(const char* name, const std::string& value) {
+#if defined(_WIN32)
+  _putenv_s(name, value.c_str());
+#else
+  if (value.empty()) {
+    unsetenv(name);
+  } else {
+    setenv(name, value.c_str(), 1);
+  }
+#endif
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;
@@ -200,9 +249,14 @@ std::string Pattern(size_t size, uint32_t seed) {
 }
 
 TempFolder::TempFolder() {
-  std::string base = (std::filesystem::temp_directory_path() / "tw_download_XXXXXX").string();
-  if (::mkdtemp(base.data()) == nullptr) std::abort();
-  path_ = base;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const std::filesystem::path candidate =
+        std::filesystem::temp_directory_path() / ("tw_download_" + std::to_string(random()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) path_ = candidate.string();
+  }
+  if (path_.empty()) std::abort();
 }
 
 TempFolder::~TempFolder() {

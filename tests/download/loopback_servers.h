@@ -107,6 +107,9 @@ class ReportLog {
 // Waits (bounded) until every engine thread has finished; false on a hang.
 bool WaitForEngineThreads(std::chrono::milliseconds limit = std::chrono::seconds(20));
 
+// Sets an environment variable of the process; an empty value removes it.
+void SetEnvironment(const char* name, const std::string& value);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 // `size` bytes of a pattern that does not repeat every few bytes.

@@ -1,8 +1,10 @@
 // Engine heaps are per object and their limits per thread: objects on several
 // threads at once must neither disturb one another nor share a stack guard.
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <pthread.h>
+#if !defined(_WIN32)
+#include <iconv.h>
+#endif
 
 #include <string>
 #include <thread>
@@ -14,6 +16,7 @@
 namespace tw {
 namespace {
 
+#if !defined(_WIN32)
 // iconv loads and unloads its conversion modules through the dynamic loader,
 // whose internal locking the thread checker cannot see. Holding one converter
 // each way open for the whole run keeps the modules loaded, so the threads
@@ -35,6 +38,7 @@ class PinConversionModules : public ::testing::Environment {
   std::vector<iconv_t> open_;
 };
 const auto* const kPinned = ::testing::AddGlobalTestEnvironment(new PinConversionModules);
+#endif  // Windows converts through the system's code pages, without a loader.
 
 TEST(ScriptThreads, ObjectsOnSeveralThreadsWorkIndependently) {
   constexpr int kThreads = 4;

@@ -75,6 +75,10 @@ TEST(FormatNumber, ThirteenSignificantDigits) {
 class DecimalCommaLocale {
  public:
   DecimalCommaLocale() {
+#if defined(_WIN32)
+    // Windows has its locales built in, under their own names.
+    if (std::setlocale(LC_NUMERIC, "de-DE") == nullptr) std::setlocale(LC_NUMERIC, "German");
+#else
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) return;
     folder_ = std::filesystem::temp_directory_path() /
               ("tw-locale-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
@@ -85,10 +89,13 @@ class DecimalCommaLocale {
       setenv("LOCPATH", folder_.c_str(), 1);
       std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
     }
+#endif
   }
   ~DecimalCommaLocale() {
     std::setlocale(LC_NUMERIC, "C");
+#if !defined(_WIN32)
     unsetenv("LOCPATH");
+#endif
     if (!folder_.empty()) std::filesystem::remove_all(folder_);
   }
   bool active() const { return std::localeconv()->decimal_point[0] == ','; }

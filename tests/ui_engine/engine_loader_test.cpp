@@ -47,14 +47,34 @@ class EngineSearchTest : public ::testing::Test {
   EngineSearch search_;
 };
 
+// The same four places on both systems, each in the system's own spelling.
+#if defined(_WIN32)
+const std::string kName = "UiEngine.dll";
+const std::string kBelow = "lib\\UiEngine\\UiEngine.dll";
+const std::string kSep = "\\";
+#else
+const std::string kName = "libUiEngine.so";
+const std::string kBelow = "lib/UiEngine/libUiEngine.so";
+const std::string kSep = "/";
+#endif
+
 TEST_F(EngineSearchTest, TriesThePlacesInOrderAndStopsAtTheFirstSuccess) {
   const std::string cwd = dir_.string();
   EXPECT_EQ(Tried("none"),
-            (std::vector<std::string>{cwd + "/libUiEngine.so", cwd + "/lib/UiEngine/libUiEngine.so",
-                                      "libUiEngine.so", "lib/UiEngine/libUiEngine.so"}));
+            (std::vector<std::string>{cwd + kSep + kName, cwd + kSep + kBelow, kName, kBelow}));
   void* handle = nullptr;
-  EXPECT_EQ(Tried("libUiEngine.so", &handle).size(), 3u);
+  EXPECT_EQ(Tried(kName, &handle).size(), 3u);
   EXPECT_NE(handle, nullptr);
+}
+
+TEST(EngineSearchDefaults, LocationFilesAreTheSystemsOwn) {
+#if defined(_WIN32)
+  EXPECT_EQ(EngineSearch().locationFiles,
+            (std::vector<std::string>{"C:\\UiEngine.ini", "D:\\UiEngine.ini"}));
+#else
+  EXPECT_EQ(EngineSearch().locationFiles,
+            (std::vector<std::string>{"/etc/UiEngine.ini", "/usr/local/etc/UiEngine.ini"}));
+#endif
 }
 
 TEST_F(EngineSearchTest, LocationFileNamesTheLibraryInItsFirstLine) {
@@ -85,8 +105,8 @@ TEST_F(EngineSearchTest, MissingLibraryNamesEveryPlaceTried) {
   EngineExports exports;
   const LoadResult result = LoadEngine(search_, &exports);
   EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.message.find(dir_.string() + "/libUiEngine.so"), std::string::npos);
-  EXPECT_NE(result.message.find("lib/UiEngine/libUiEngine.so"), std::string::npos);
+  EXPECT_NE(result.message.find(dir_.string() + kSep + kName), std::string::npos);
+  EXPECT_NE(result.message.find(kBelow), std::string::npos);
   EXPECT_NE(result.message.find("first.ini"), std::string::npos);
   EXPECT_EQ(exports.EngineStartup, nullptr);
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <httplib.h>
+#if !defined(_WIN32)
 #include <sys/types.h>
+#endif
 
 #include <atomic>
 #include <functional>
@@ -12,12 +14,15 @@
 #include <thread>
 #include <vector>
 
+#if !defined(_WIN32)
 #include "standin/self_signed.h"
+#endif
 
 namespace tw::testing {
 
 // An httplib server (plain or TLS) on a free loopback port, serving from its
-// own thread until destroyed.
+// own thread until destroyed. The Windows tree's servers are plain only
+// (local_servers_win32.cpp); its tests leave TLS to the POSIX tree.
 class LocalHttpServer {
  public:
   explicit LocalHttpServer(bool tls);
@@ -32,7 +37,9 @@ class LocalHttpServer {
   std::string Url(const std::string& path) const;
 
  private:
+#if !defined(_WIN32)
   SelfSignedIdentity identity_;
+#endif
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;
   int port_ = 0;
@@ -74,6 +81,7 @@ class RawServer {
 // A port nothing listens on.
 int RefusedPort();
 
+#if !defined(_WIN32)
 // The share_standin program, started with `arguments`; ended with SIGTERM.
 class StandinProcess {
  public:
@@ -91,5 +99,6 @@ class StandinProcess {
   pid_t pid_ = -1;
   int port_ = 0;
 };
+#endif
 
 }  // namespace tw::testing

@@ -1,0 +1,10 @@
+# The network layer in the Windows tree: the shared rules of net/ and the
+# WinHTTP transport in place of the libcurl one.
+add_library(tw_net STATIC
+  url.cpp
+  redirect_rules.cpp
+  hop_cookies.cpp
+  response_head.cpp
+  winhttp_transfer.cpp)
+target_include_directories(tw_net PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(tw_net PUBLIC tw_text PRIVATE winhttp)

@@ -1,0 +1,84 @@
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "download/target_file.h"
+#include "text/convert.h"
+
+namespace tw {
+
+namespace {
+
+std::string Reason(const char* what, DWORD err) {
+  return std::string(what) + ": system error " + std::to_string(err);
+}
+
+HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// Writes larger than this go in several calls: WriteFile counts in 32 bits.
+constexpr size_t kMaxWrite = 1u << 30;
+
+}  // namespace
+
+bool TargetFile::OpenNative(const Text& path, int64_t keepBytes) {
+  const std::u16string utf16 = GbkToUtf16(path);
+  const std::wstring wide(utf16.begin(), utf16.end());
+  const std::filesystem::path native(wide);
+  if (native.has_parent_path() && native.parent_path() != native.root_path()) {
+    std::error_code ec;
+    std::filesystem::create_directories(native.parent_path(), ec);
+    // A failure here shows up as a failed open, with the open's reason.
+  }
+  HANDLE file =
+      CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                  keepBytes > 0 ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = Reason("open", GetLastError());
+    return false;
+  }
+  if (keepBytes > 0) {
+    LARGE_INTEGER at;
+    at.QuadPart = keepBytes;
+    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
+      error_ = Reason("open", GetLastError());
+      CloseHandle(file);
+      return false;
+    }
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
+}
+
+bool TargetFile::WriteAll(const char* data, size_t size) {
+  while (size > 0) {
+    ++writeCalls_;
+    DWORD written = 0;
+    const DWORD piece = static_cast<DWORD>(size < kMaxWrite ? size : kMaxWrite);
+    if (!WriteFile(AsHandle(handle_), data, piece, &written, nullptr)) {
+      error_ = Reason("write", GetLastError());
+      return false;
+    }
+    if (written == 0) {
+      error_ = Reason("write", ERROR_DISK_FULL);
+      return false;
+    }
+    data += written;
+    size -= written;
+    writtenBytes_ += written;
+  }
+  return true;
+}
+
+bool TargetFile::CloseNative() {
+  HANDLE file = AsHandle(handle_);
+  handle_ = kNoHandle;
+  if (!CloseHandle(file)) {
+    error_ = Reason("close", GetLastError());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tw
