@@ -81,19 +81,24 @@ TEST(JsonPathsAsData, OnlyMemberExpressionsAreAccepted) {
   EXPECT_EQ(json.GetValue("da.a.b[0].c"), "deep");
 
   const std::vector<Text> hostile = {
-      "a; da.ran = 1",
-      "a.b[0].c = 1",
-      "a.toString()",
-      "a.b[0]['c'] + (da.ran = 1)",
-      "[(da.ran = 1)]",
-      "a\n(da.ran = 1)",
-      "a\xE2\x80\xA8(da.ran = 1)",
-      "a['x'] ; da.ran = 1 //",
-      "a.\x81']; da.ran = 1; //",
-      "a[\"\x81\"]; da.ran = 1; //\"]",
-      "a[0",
-      "a..b",
-      ".a",
+    "a; da.ran = 1",
+    "a.b[0].c = 1",
+    "a.toString()",
+    "a.b[0]['c'] + (da.ran = 1)",
+    "[(da.ran = 1)]",
+    "a\n(da.ran = 1)",
+    "a\xE2\x80\xA8(da.ran = 1)",
+    "a['x'] ; da.ran = 1 //",
+    "a.\x81']; da.ran = 1; //",
+#if !defined(_WIN32)
+    // A lone lead byte before a quote: iconv makes it "?" and keeps the quote,
+    // so the rest would be script. Windows' conversion makes the two bytes one
+    // character, which leaves a harmless quoted key (checked below).
+    "a[\"\x81\"]; da.ran = 1; //\"]",
+#endif
+    "a[0",
+    "a..b",
+    ".a",
   };
   for (const Text& path : hostile) {
     SCOPED_TRACE(testing::PrintToString(path));
@@ -110,6 +115,10 @@ TEST(JsonPathsAsData, OnlyMemberExpressionsAreAccepted) {
     EXPECT_EQ(json.GetType("ran"), JsonObject::kMissing);
   }
   EXPECT_EQ(json.GetJsonText("a"), R"({"b":[{"c":"deep"}]})");
+#if defined(_WIN32)
+  json.SetValue("a[\"\x81\"]; da.ran = 1; //\"]", "x");
+  EXPECT_EQ(json.GetType("ran"), JsonObject::kMissing);
+#endif
   // What looks like script inside a quoted key is only the key's name.
   ASSERT_TRUE(json.SetValue(R"(['x\']; da.ran = 1; //'])", "odd"));
   EXPECT_EQ(json.GetValue(R"(["x']; da.ran = 1; //"])"), "odd");

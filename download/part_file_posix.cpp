@@ -1,0 +1,39 @@
+#include <sys/xattr.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "download/part_file_platform.h"
+#include "text/convert.h"
+
+namespace tw::part_file_platform {
+namespace {
+
+constexpr char kAttribute[] = "user.tarnwick.resume";
+
+}  // namespace
+
+std::filesystem::path NativePath(const Text& path) { return GbkToUtf8(path); }
+
+std::optional<std::string> ReadAttribute(const std::filesystem::path& file) {
+  char value[1024];
+  const ssize_t n = ::getxattr(file.c_str(), kAttribute, value, sizeof value);
+  if (n < 0) return std::nullopt;
+  return std::string(value, static_cast<size_t>(n));
+}
+
+bool WriteAttribute(const std::filesystem::path& file, const std::string& value) {
+  return ::setxattr(file.c_str(), kAttribute, value.data(), value.size(), 0) == 0;
+}
+
+void RemoveAttribute(const std::filesystem::path& file) { ::removexattr(file.c_str(), kAttribute); }
+
+bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to,
+              std::string* error) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  if (error) *error = std::string("rename: ") + std::strerror(errno);
+  return false;
+}
+
+}  // namespace tw::part_file_platform
