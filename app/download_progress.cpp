@@ -12,7 +12,7 @@
 #include "download/download_registry.h"
 #include "download/part_file.h"
 #include "text/path_separator.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 #include "ui_engine/ui.h"
 #include "web/share_link_resolver.h"
 

@@ -5,7 +5,7 @@
 #include "app/main_window.h"
 #include "script/regex_object.h"
 #include "text/path_separator.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 #include "ui_engine/ui.h"
 #include "web/share_link_resolver.h"
 

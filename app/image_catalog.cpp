@@ -4,7 +4,7 @@
 
 #include "app/app_state.h"
 #include "text/convert.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 #include "ui_engine/ui.h"
 #include "web/share_host.h"
 

@@ -7,7 +7,7 @@
 #include "app/download_request.h"
 #include "app/image_catalog.h"
 #include "text/message_pump.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 #include "ui_engine/ui.h"
 
 namespace tw {

@@ -7,7 +7,7 @@
 
 #include "script/script_heap.h"
 #include "text/convert.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 namespace tw {
 

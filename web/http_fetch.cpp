@@ -6,7 +6,7 @@
 #include "net/transfer.h"
 #include "script/regex_object.h"
 #include "text/message_pump.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 #include "web/cookies.h"
 #include "web/request_headers.h"
 #include "web/response_decoding.h"

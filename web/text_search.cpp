@@ -1,6 +1,6 @@
 #include "web/text_search.h"
 
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 namespace tw {
 

@@ -21,7 +21,7 @@
 #include "download/http_get.h"
 #include "tests/download/loopback_servers.h"
 #include "text/convert.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 #if !defined(_WIN32)
 // A name lookup that hangs until released: the host "slow-lookup.test" stands

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "text/convert.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 namespace tw {
 namespace {

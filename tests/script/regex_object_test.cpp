@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "text/convert.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 namespace tw {
 namespace {

@@ -14,7 +14,7 @@
 #include "tests/scripted_engine/script.h"
 #include "text/convert.h"
 #include "text/message_pump.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 #include "ui_engine/engine_abi.h"
 #include "ui_engine/ui.h"
 

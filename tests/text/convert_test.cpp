@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "text/message_pump.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 namespace tw {
 namespace {

@@ -6,7 +6,7 @@
 #include <QToolButton>
 
 #include "tests/ui_engine_qt/engine_fixture.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 namespace tw::engine_test {
 namespace {

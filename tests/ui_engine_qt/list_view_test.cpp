@@ -2,7 +2,7 @@
 #include <QTreeView>
 
 #include "tests/ui_engine_qt/engine_fixture.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 namespace tw::engine_test {
 namespace {

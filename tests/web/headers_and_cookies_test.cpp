@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "text/texts.h"
+#include "text/system_texts.h"
 #include "web/cookies.h"
 #include "web/request_headers.h"
 #include "web/text_search.h"

@@ -14,7 +14,7 @@
 
 #include "tests/web/local_servers.h"
 #include "text/message_pump.h"
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 namespace tw {
 namespace {

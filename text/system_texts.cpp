@@ -1,4 +1,4 @@
-#include "text/texts.h"
+#include "text/system_texts.h"
 
 #include "text/convert.h"
 

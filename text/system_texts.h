@@ -1,5 +1,5 @@
 // Every text the system shows or sends, in GBK. They are written once, in
-// UTF-8, in texts.cpp and converted on first use.
+// UTF-8, in system_texts.cpp, and converted on first use.
 #pragma once
 
 #include "text/text.h"
