@@ -16,6 +16,8 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -37,9 +39,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <openssl/pem.h>
-#include <openssl/ssl.h>
 
 #include "download/body_digests.h"
 #include "download/download_registry.h"
@@ -169,9 +168,10 @@ pid_t ForkBodyServer(int64_t size, int* port, SSL_CTX* tls = nullptr) {
     std::thread([fd, size, tls, &block] {
       Connection c(fd, tls);
       c.ReadRequest();
-      std::string head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                         "Content-Length: " + std::to_string(size) +
-                         "\r\nConnection: close\r\n\r\n";
+      std::string head =
+          "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+          "Content-Length: " +
+          std::to_string(size) + "\r\nConnection: close\r\n\r\n";
       c.Send(head.data(), head.size());
       int64_t left = size;
       while (c.ok() && left > 0) {
@@ -271,7 +271,7 @@ Run EngineRun(const std::string& url, const std::string& target, int64_t size) {
   getrusage(RUSAGE_SELF, &after);
   run.cpu = CpuSeconds(after) - CpuSeconds(before);
   run.peakKiB = peakReset ? PeakKiB() : -1;
-  struct stat st{};
+  struct stat st {};
   run.ok = ended.fraction == 1.0f && stat(target.c_str(), &st) == 0 && st.st_size == size;
   // Let the download thread leave the registry before the next run.
   for (int i = 0; i < 1000 && tw::StopDownload(7) == 1; ++i) {
@@ -301,7 +301,7 @@ Run CurlRun(const std::string& url, const std::string& target, int64_t size,
   run.seconds = Seconds(Clock::now() - start);
   run.cpu = CpuSeconds(usage);
   run.peakKiB = usage.ru_maxrss;
-  struct stat st{};
+  struct stat st {};
   run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && stat(target.c_str(), &st) == 0 &&
            st.st_size == size;
   unlink(target.c_str());
@@ -309,9 +309,8 @@ Run CurlRun(const std::string& url, const std::string& target, int64_t size,
 }
 
 Run Median(std::vector<Run> runs) {
-  std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) {
-    return a.seconds < b.seconds;
-  });
+  std::sort(runs.begin(), runs.end(),
+            [](const Run& a, const Run& b) { return a.seconds < b.seconds; });
   Run m = runs[runs.size() / 2];
   for (const Run& r : runs) m.ok = m.ok && r.ok;
   for (const Run& r : runs) m.peakKiB = std::max(m.peakKiB, r.peakKiB);
@@ -336,8 +335,9 @@ void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
   double mib = static_cast<double>(size) / (1 << 20);
   std::printf("Throughput: %.0f MiB from 127.0.0.1, median of %d runs each, after one warm-up\n\n",
               mib, repeats);
-  std::printf("| scheme | target | Tarnwick MiB/s | curl MiB/s | ratio | CPU s (Tarnwick / curl) "
-              "| CPU ratio | peak RSS MiB (Tarnwick / curl) | ok |\n");
+  std::printf(
+      "| scheme | target | Tarnwick MiB/s | curl MiB/s | ratio | CPU s (Tarnwick / curl) "
+      "| CPU ratio | peak RSS MiB (Tarnwick / curl) | ok |\n");
   std::printf("|---|---|---:|---:|---:|---:|---:|---:|---|\n");
   struct Target {
     const char* name;
@@ -347,8 +347,8 @@ void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
   for (bool secure : {false, true}) {
     int port = 0;
     pid_t server = ForkBodyServer(size, &port, secure ? tls.ctx : nullptr);
-    std::string url = std::string(secure ? "https" : "http") + "://127.0.0.1:" +
-                      std::to_string(port) + "/image.iso";
+    std::string url = std::string(secure ? "https" : "http") +
+                      "://127.0.0.1:" + std::to_string(port) + "/image.iso";
     std::string ca = secure ? tls.certificateFile : "";
     for (const Target& t : targets) {
       // The first write of this much into a target can pay for memory the

@@ -51,8 +51,8 @@ enum class HttpGetResult {
 struct HttpGetOutcome {
   HttpGetResult result = HttpGetResult::Failed;
   net::TransferEnd end = net::TransferEnd::kFailed;  // how the transfer ended, in detail
-  std::optional<net::ResponseHead> head;  // the final response's, once its head arrived
-  std::string error;                      // a short English reason on Failed
+  std::optional<net::ResponseHead> head;             // the final response's, once its head arrived
+  std::string error;                                 // a short English reason on Failed
 };
 
 HttpGetOutcome RunHttpGet(const Text& url, const HttpGetSink& sink,

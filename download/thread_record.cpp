@@ -69,7 +69,7 @@ int32_t ThreadRecord::Wait(int32_t timeoutMs) {
     return kWaitObject0;
   }
   return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), done) ? kWaitObject0
-                                                                              : kWaitTimeout;
+                                                                             : kWaitTimeout;
 }
 
 bool ThreadRecord::Finished() {

@@ -8,8 +8,8 @@
 // been destroyed; only then does it count as finished.
 //
 // A wake request is a routine queued for a thread that runs on that thread at
-// its next alertable sleep, which then returns kWaitIoCompletion. Requests queued while the thread is busy stay
-// pending until it next sleeps alertably.
+// its next alertable sleep, which then returns kWaitIoCompletion. Requests queued while the thread
+// is busy stay pending until it next sleeps alertably.
 #pragma once
 
 #include <condition_variable>

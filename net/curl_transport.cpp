@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <mutex>
 
 #include "net/curl_tls.h"
@@ -191,42 +191,40 @@ bool Transfer::State::Setup() {
   }
   const Request& r = request;
   CURL* h = easy;
-  bool ok =
-      curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-      // Otherwise removing the handle during a name lookup waits for the
-      // lookup, however long the resolver takes; the lookup thread is left to
-      // end by itself instead.
-      curl_easy_setopt(h, CURLOPT_QUICK_EXIT, 1L) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)) ==
-          CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, kNoLibraryLimitMs) == CURLE_OK &&
-      // "" also keeps libcurl from taking a proxy from the environment.
-      curl_easy_setopt(h, CURLOPT_PROXY, r.proxy.c_str()) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &State::OnHeader) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_HEADERDATA, this) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &State::OnBody) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_WRITEDATA, this) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &State::OnProgress) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_XFERINFODATA, this) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &State::OnPrerequest) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_PREREQDATA, this) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &State::OnSocket) == CURLE_OK &&
-      curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, this) == CURLE_OK;
+  bool ok = curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+            // Otherwise removing the handle during a name lookup waits for the
+            // lookup, however long the resolver takes; the lookup thread is left to
+            // end by itself instead.
+            curl_easy_setopt(h, CURLOPT_QUICK_EXIT, 1L) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)) ==
+                CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, kNoLibraryLimitMs) == CURLE_OK &&
+            // "" also keeps libcurl from taking a proxy from the environment.
+            curl_easy_setopt(h, CURLOPT_PROXY, r.proxy.c_str()) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &State::OnHeader) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_HEADERDATA, this) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &State::OnBody) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_WRITEDATA, this) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &State::OnProgress) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_XFERINFODATA, this) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &State::OnPrerequest) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_PREREQDATA, this) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &State::OnSocket) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, this) == CURLE_OK;
   ReadTlsAhead(h);
   if (ok && !r.userAgent.empty()) {
     ok = curl_easy_setopt(h, CURLOPT_USERAGENT, r.userAgent.c_str()) == CURLE_OK;
   }
   if (ok && !r.proxyCredentials.user.empty() && !r.proxyCredentials.password.empty()) {
-    ok = curl_easy_setopt(h, CURLOPT_PROXYAUTH, CURLAUTH_BASIC) == CURLE_OK &&
-         curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, r.proxyCredentials.user.c_str()) ==
-             CURLE_OK &&
-         curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, r.proxyCredentials.password.c_str()) ==
-             CURLE_OK;
+    ok =
+        curl_easy_setopt(h, CURLOPT_PROXYAUTH, CURLAUTH_BASIC) == CURLE_OK &&
+        curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, r.proxyCredentials.user.c_str()) == CURLE_OK &&
+        curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, r.proxyCredentials.password.c_str()) == CURLE_OK;
   }
   if (ok && !r.verifyCertificates) {
     ok = curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L) == CURLE_OK &&

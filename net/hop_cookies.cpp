@@ -14,9 +14,8 @@ std::string Lower(std::string_view text) {
 }
 
 bool DomainMatches(const std::string& host, const std::string& domain) {
-  return host == domain ||
-         (host.size() > domain.size() && host.ends_with(domain) &&
-          host[host.size() - domain.size() - 1] == '.');
+  return host == domain || (host.size() > domain.size() && host.ends_with(domain) &&
+                            host[host.size() - domain.size() - 1] == '.');
 }
 
 }  // namespace
@@ -24,7 +23,8 @@ bool DomainMatches(const std::string& host, const std::string& domain) {
 void HopCookies::Collect(const UrlParts& from, std::string_view rawHeaders) {
   for (const Text& line : SplitText(rawHeaders, "\r\n")) {
     std::size_t colon = line.find(':');
-    if (colon == std::string::npos || !EqualsIgnoreCase(Trim(line.substr(0, colon)), "Set-Cookie")) {
+    if (colon == std::string::npos ||
+        !EqualsIgnoreCase(Trim(line.substr(0, colon)), "Set-Cookie")) {
       continue;
     }
     std::vector<Text> parts = SplitText(line.substr(colon + 1), ";");

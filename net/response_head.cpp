@@ -15,17 +15,28 @@ std::optional<Text> ResponseHead::Header(std::string_view name) const {
 
 const char* Describe(TransferEnd end) {
   switch (end) {
-    case TransferEnd::kComplete: return "complete";
-    case TransferEnd::kCouldNotConnect: return "could not connect";
-    case TransferEnd::kNotSent: return "the request could not be sent";
-    case TransferEnd::kNoResponse: return "no response";
-    case TransferEnd::kDropped: return "the connection broke off";
-    case TransferEnd::kSilent: return "the server went silent";
-    case TransferEnd::kTooManyRedirects: return "too many redirects";
-    case TransferEnd::kTooLarge: return "the body is too large";
-    case TransferEnd::kRefusedBySink: return "the body could not be stored";
-    case TransferEnd::kWoken: return "woken";
-    case TransferEnd::kFailed: return "the transport could not be set up";
+    case TransferEnd::kComplete:
+      return "complete";
+    case TransferEnd::kCouldNotConnect:
+      return "could not connect";
+    case TransferEnd::kNotSent:
+      return "the request could not be sent";
+    case TransferEnd::kNoResponse:
+      return "no response";
+    case TransferEnd::kDropped:
+      return "the connection broke off";
+    case TransferEnd::kSilent:
+      return "the server went silent";
+    case TransferEnd::kTooManyRedirects:
+      return "too many redirects";
+    case TransferEnd::kTooLarge:
+      return "the body is too large";
+    case TransferEnd::kRefusedBySink:
+      return "the body could not be stored";
+    case TransferEnd::kWoken:
+      return "woken";
+    case TransferEnd::kFailed:
+      return "the transport could not be set up";
   }
   return "unknown";
 }

@@ -114,10 +114,10 @@ enum class TransferEnd {
   kDropped,          // the connection closed early or failed mid-body
   kSilent,           // no data for the receive timeout mid-body
   kTooManyRedirects,
-  kTooLarge,        // the body passed maxBodyBytes
-  kRefusedBySink,   // the sink returned false
-  kWoken,           // Wake() or the poll hook
-  kFailed,          // the transport could not be set up
+  kTooLarge,       // the body passed maxBodyBytes
+  kRefusedBySink,  // the sink returned false
+  kWoken,          // Wake() or the poll hook
+  kFailed,         // the transport could not be set up
 };
 
 // Short English name of an end, for logs and failure reasons.

@@ -12,7 +12,15 @@ constexpr char kHex[] = "0123456789ABCDEF";
 bool Unsafe(unsigned char c) {
   if (c <= 0x20 || c >= 0x7F) return true;
   switch (c) {
-    case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
+    case '"':
+    case '<':
+    case '>':
+    case '\\':
+    case '^':
+    case '`':
+    case '{':
+    case '|':
+    case '}':
       return true;
     default:
       return false;
@@ -101,8 +109,8 @@ std::optional<UrlParts> SplitWire(std::string_view wire) {
       if (after[0] != ':') return std::nullopt;
       port = after.substr(1);
     }
-    if (host.empty() || host.find_first_not_of("0123456789abcdefABCDEF:.") !=
-                            std::string_view::npos) {
+    if (host.empty() ||
+        host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos) {
       return std::nullopt;
     }
   } else {
@@ -178,9 +186,7 @@ bool UrlParts::SameOrigin(const UrlParts& other) const {
   return secure == other.secure && host == other.host && port == other.port;
 }
 
-std::optional<UrlParts> SplitUrl(std::string_view url) {
-  return SplitWire(GbkToUtf8(url));
-}
+std::optional<UrlParts> SplitUrl(std::string_view url) { return SplitWire(GbkToUtf8(url)); }
 
 std::optional<UrlParts> ResolveLocation(const UrlParts& base, std::string_view location) {
   if (location.empty()) return std::nullopt;

@@ -135,7 +135,7 @@ struct Completion {
 // handle's context, and it lives until the handle is reported closed.
 struct HopRecord {
   std::shared_ptr<Completion> completion;
-  Bytes body;               // the request body, read by a pending send
+  Bytes body;                // the request body, read by a pending send
   std::vector<char> buffer;  // filled by a pending read
   uint64_t generation = 0;
 };
@@ -266,8 +266,8 @@ int32_t Transfer::redirectsFollowed() const { return state_->redirects; }
 const std::string& Transfer::detail() const { return state_->detail; }
 
 TransferEnd Transfer::State::AwaitSend(TransferEnd sendFailure) {
-  const auto interval = std::chrono::milliseconds(
-      request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000);
+  const auto interval =
+      std::chrono::milliseconds(request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000);
   const Timeouts& t = request.timeouts;
   std::unique_lock lock(completion->mutex);
   for (;;) {
@@ -276,10 +276,20 @@ TransferEnd Transfer::State::AwaitSend(TransferEnd sendFailure) {
     int32_t limit = 0;
     TransferEnd late = TransferEnd::kCouldNotConnect;
     switch (completion->phase) {
-      case SendPhase::kResolving: limit = t.resolveMs; break;
-      case SendPhase::kConnecting: limit = t.connectMs; break;
-      case SendPhase::kSending: limit = t.sendMs; late = TransferEnd::kNotSent; break;
-      case SendPhase::kWaiting: limit = t.receiveMs; late = TransferEnd::kNoResponse; break;
+      case SendPhase::kResolving:
+        limit = t.resolveMs;
+        break;
+      case SendPhase::kConnecting:
+        limit = t.connectMs;
+        break;
+      case SendPhase::kSending:
+        limit = t.sendMs;
+        late = TransferEnd::kNotSent;
+        break;
+      case SendPhase::kWaiting:
+        limit = t.receiveMs;
+        late = TransferEnd::kNoResponse;
+        break;
     }
     auto wakeAt = Clock::now() + interval;
     if (limit > 0) {
@@ -307,10 +317,10 @@ TransferEnd Transfer::State::AwaitSend(TransferEnd sendFailure) {
 
 TransferEnd Transfer::State::Await(const char* step, TransferEnd onError, TransferEnd onTimeout,
                                    DWORD* count, int32_t limitMs) {
-  const auto interval = std::chrono::milliseconds(
-      request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000);
-  const auto deadline = limitMs > 0 ? Clock::now() + std::chrono::milliseconds(limitMs)
-                                    : Clock::time_point::max();
+  const auto interval =
+      std::chrono::milliseconds(request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000);
+  const auto deadline =
+      limitMs > 0 ? Clock::now() + std::chrono::milliseconds(limitMs) : Clock::time_point::max();
   std::unique_lock lock(completion->mutex);
   for (;;) {
     if (completion->woken) return TransferEnd::kWoken;
@@ -379,11 +389,11 @@ bool Transfer::State::OpenSession() {
   const std::wstring agent = Wide(request.userAgent);
   const std::wstring proxy = Wide(request.proxy);
   // No proxy: neither the system's nor one from the environment.
-  session.reset(WinHttpOpen(request.userAgent.empty() ? nullptr : agent.c_str(),
-                            request.proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY
-                                                  : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
-                            request.proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(),
-                            WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
+  session.reset(WinHttpOpen(
+      request.userAgent.empty() ? nullptr : agent.c_str(),
+      request.proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+      request.proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(), WINHTTP_NO_PROXY_BYPASS,
+      WINHTTP_FLAG_ASYNC));
   if (!session) {
     detail = "WinHttpOpen failed: " + std::to_string(GetLastError());
     return false;
@@ -429,8 +439,7 @@ TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
                       (url.secure ? WINHTTP_FLAG_SECURE : 0);
   current = WinHttpOpenRequest(connection.get(), Wide(method).c_str(), Wide(url.object).c_str(),
                                nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
-  if (current == nullptr)
-    return Failed("WinHttpOpenRequest", GetLastError(), TransferEnd::kFailed);
+  if (current == nullptr) return Failed("WinHttpOpenRequest", GetLastError(), TransferEnd::kFailed);
   HINTERNET h = current;
   hop = std::make_shared<HopRecord>();
   hop->completion = completion;
@@ -474,8 +483,8 @@ TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
   // everywhere (Wine's does not send them at all before one).
   const Credentials& proxyAuth = request.proxyCredentials;
   if (!request.proxy.empty() && !proxyAuth.user.empty() && !proxyAuth.password.empty())
-    block += "Proxy-Authorization: Basic " + Base64(proxyAuth.user + ":" + proxyAuth.password) +
-             "\r\n";
+    block +=
+        "Proxy-Authorization: Basic " + Base64(proxyAuth.user + ":" + proxyAuth.password) + "\r\n";
   {
     const std::wstring wide = Wide(block);
     if (!WinHttpAddRequestHeaders(h, wide.c_str(), static_cast<DWORD>(wide.size()),

@@ -1,5 +1,3 @@
-#include "text/convert.h"
-
 #include <iconv.h>
 
 #include <cerrno>
@@ -9,6 +7,7 @@
 #include <utility>
 
 #include "text/charset_names.h"
+#include "text/convert.h"
 
 namespace tw {
 

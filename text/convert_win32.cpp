@@ -24,28 +24,17 @@ struct NamedCodePage {
 };
 // The GB 2312 / GBK family is charset_names.h's.
 constexpr NamedCodePage kCodePages[] = {
-    {"utf-8", CP_UTF8},         {"utf8", CP_UTF8},
-    {"gb18030", 54936},
-    {"big5", 950},              {"big5-hkscs", 950},
-    {"cp950", 950},             {"shift_jis", 932},
-    {"shift-jis", 932},         {"sjis", 932},
-    {"windows-31j", 932},       {"cp932", 932},
-    {"euc-jp", 20932},          {"euc-kr", 949},
-    {"ks_c_5601-1987", 949},    {"cp949", 949},
-    {"iso-8859-1", 28591},      {"latin1", 28591},
-    {"iso-8859-2", 28592},      {"iso-8859-3", 28593},
-    {"iso-8859-4", 28594},      {"iso-8859-5", 28595},
-    {"iso-8859-6", 28596},      {"iso-8859-7", 28597},
-    {"iso-8859-8", 28598},      {"iso-8859-9", 28599},
-    {"iso-8859-13", 28603},     {"iso-8859-15", 28605},
-    {"windows-1250", 1250},     {"windows-1251", 1251},
-    {"windows-1252", 1252},     {"windows-1253", 1253},
-    {"windows-1254", 1254},     {"windows-1255", 1255},
-    {"windows-1256", 1256},     {"windows-1257", 1257},
-    {"windows-1258", 1258},     {"koi8-r", 20866},
-    {"koi8-u", 21866},          {"us-ascii", 20127},
-    {"ascii", 20127},           {"utf-16", kUtf16Le},
-    {"utf-16le", kUtf16Le},     {"utf-16be", kUtf16Be},
+    {"utf-8", CP_UTF8},     {"utf8", CP_UTF8},       {"gb18030", 54936},     {"big5", 950},
+    {"big5-hkscs", 950},    {"cp950", 950},          {"shift_jis", 932},     {"shift-jis", 932},
+    {"sjis", 932},          {"windows-31j", 932},    {"cp932", 932},         {"euc-jp", 20932},
+    {"euc-kr", 949},        {"ks_c_5601-1987", 949}, {"cp949", 949},         {"iso-8859-1", 28591},
+    {"latin1", 28591},      {"iso-8859-2", 28592},   {"iso-8859-3", 28593},  {"iso-8859-4", 28594},
+    {"iso-8859-5", 28595},  {"iso-8859-6", 28596},   {"iso-8859-7", 28597},  {"iso-8859-8", 28598},
+    {"iso-8859-9", 28599},  {"iso-8859-13", 28603},  {"iso-8859-15", 28605}, {"windows-1250", 1250},
+    {"windows-1251", 1251}, {"windows-1252", 1252},  {"windows-1253", 1253}, {"windows-1254", 1254},
+    {"windows-1255", 1255}, {"windows-1256", 1256},  {"windows-1257", 1257}, {"windows-1258", 1258},
+    {"koi8-r", 20866},      {"koi8-u", 21866},       {"us-ascii", 20127},    {"ascii", 20127},
+    {"utf-16", kUtf16Le},   {"utf-16le", kUtf16Le},  {"utf-16be", kUtf16Be},
 };
 
 // 0 when the name is not in the table.
@@ -112,8 +101,7 @@ std::optional<Text> DecodeToGbk(std::string_view bytes, const char* charset) {
   const UINT codePage = CodePageOf(charset);
   const bool utf16 = codePage == kUtf16Le || codePage == kUtf16Be;
   if (codePage == 0 || (!utf16 && !IsValidCodePage(codePage))) return std::nullopt;
-  if (utf16)
-    return Utf16ToGbk(FromUtf16Bytes(bytes, codePage == kUtf16Be));
+  if (utf16) return Utf16ToGbk(FromUtf16Bytes(bytes, codePage == kUtf16Be));
   return Utf16ToGbk(ToUtf16(bytes, codePage));
 }
 

@@ -97,10 +97,10 @@ LoadResult LoadEngine(const EngineSearch& search, EngineExports* exports) {
                             : "\n(put its path in " + search.locationFiles.front() +
                                   " to use another place)")};
   }
-#define TW_ENGINE_BIND(name)                                                      \
-  exports->name = reinterpret_cast<decltype(&::name)>(FindEngineExport(library, #name));     \
-  if (exports->name == nullptr) {                                                 \
-    return {false, std::string("the UI engine library lacks the export " #name)}; \
+#define TW_ENGINE_BIND(name)                                                             \
+  exports->name = reinterpret_cast<decltype(&::name)>(FindEngineExport(library, #name)); \
+  if (exports->name == nullptr) {                                                        \
+    return {false, std::string("the UI engine library lacks the export " #name)};        \
   }
   TW_ENGINE_EXPORTS(TW_ENGINE_BIND)
 #undef TW_ENGINE_BIND

@@ -141,7 +141,7 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
       break;
     case net::TransferEnd::kWoken:
       return Text();  // abandoned: no output is written
-    default:  // no response, too many redirects
+    default:          // no response, too many redirects
       return fail(texts.error712);
   }
   if (!sink.head()) return fail(texts.error712);

@@ -48,10 +48,11 @@ TEST(NextHop, FinalResponses) {
 TEST(HopCookies, MergedIntoOneCookieLineForTheHostThatSetThem) {
   HopCookies cookies;
   UrlParts a = Url("http://a.example/login");
-  cookies.Collect(a,
-                  "HTTP/1.1 302 Found\r\nSet-Cookie: sid=9; Path=/\r\nset-cookie: x=new\r\n"
-                  "Set-Cookie: wide=1; Domain=.example\r\nSet-Cookie: foreign=1; Domain=other.org\r\n"
-                  "Location: /next\r\n\r\n");
+  cookies.Collect(
+      a,
+      "HTTP/1.1 302 Found\r\nSet-Cookie: sid=9; Path=/\r\nset-cookie: x=new\r\n"
+      "Set-Cookie: wide=1; Domain=.example\r\nSet-Cookie: foreign=1; Domain=other.org\r\n"
+      "Location: /next\r\n\r\n");
   std::vector<std::string> lines = {"Accept: */*", "Cookie: x=0; keep=1"};
   EXPECT_EQ(cookies.Apply(lines, Url("http://a.example/next")),
             (std::vector<std::string>{"Accept: */*", "Cookie: x=new; keep=1; sid=9; wide=1"}));

@@ -19,7 +19,8 @@ using testing::RawServer;
 const std::string kSentRange = "Range: bytes=0-\r\n";
 std::string Received(std::string head) {
   const std::string keepAlive = "Connection: Keep-Alive\r\n";
-  if (std::size_t at = head.find(keepAlive); at != std::string::npos) head.erase(at, keepAlive.size());
+  if (std::size_t at = head.find(keepAlive); at != std::string::npos)
+    head.erase(at, keepAlive.size());
   return head;
 }
 #else
@@ -40,25 +41,32 @@ TEST(RequestBytes, DownloadAndHttpFetchSendExactlyTheirHeaders) {
 
   std::vector<std::string> requests = server.requests();
   ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(Received(requests[0]), "GET /images/a%20b.iso HTTP/1.1\r\n"
-                                   "Host: " + host + "\r\n"
-                                   "User-Agent: " + std::string(kDownloadUserAgent) + "\r\n" +
-                                   kSentRange + "\r\n");
-  EXPECT_EQ(Received(requests[1]), "GET /page?id=1 HTTP/1.1\r\n"
-                         "Host: " + host + "\r\n"
-                         "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; "
-                         "Trident/5.0)\r\n"
-                         "Accept: text/html, application/xhtml+xml, */*\r\n"
-                         "Accept-Encoding: gbk, GB2312\r\n"
-                         "Accept-Language: zh-cn\r\n"
-                         "Cache-Control: no-cache\r\n"
-                         "\r\n");
+  EXPECT_EQ(Received(requests[0]),
+            "GET /images/a%20b.iso HTTP/1.1\r\n"
+            "Host: " +
+                host +
+                "\r\n"
+                "User-Agent: " +
+                std::string(kDownloadUserAgent) + "\r\n" + kSentRange + "\r\n");
+  EXPECT_EQ(Received(requests[1]),
+            "GET /page?id=1 HTTP/1.1\r\n"
+            "Host: " +
+                host +
+                "\r\n"
+                "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; "
+                "Trident/5.0)\r\n"
+                "Accept: text/html, application/xhtml+xml, */*\r\n"
+                "Accept-Encoding: gbk, GB2312\r\n"
+                "Accept-Language: zh-cn\r\n"
+                "Cache-Control: no-cache\r\n"
+                "\r\n");
 }
 
 TEST(RequestBytes, DownloadSendsTheCallersHeaderLinesInsteadOfTheRange) {
   RawServer server([](int socket, const std::string&) {
-    RawServer::Send(socket, "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 5-6/7\r\n"
-                            "ETag: \"e\"\r\nContent-Length: 2\r\n\r\nok");
+    RawServer::Send(socket,
+                    "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 5-6/7\r\n"
+                    "ETag: \"e\"\r\nContent-Length: 2\r\n\r\nok");
   });
   HttpGetOptions resume;
   resume.headerLines = {"Range: bytes=5-", "If-Range: \"e\""};

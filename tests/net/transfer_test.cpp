@@ -4,8 +4,8 @@
 // waking.
 #include "net/transfer.h"
 
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -65,7 +65,8 @@ std::string HeaderIn(const std::string& requestHead, const std::string& name) {
 }
 int CountLines(const std::string& requestHead, const std::string& name) {
   int n = 0;
-  for (const Text& line : SplitText(requestHead, "\r\n")) n += StartsWithText(line, name + ":", true);
+  for (const Text& line : SplitText(requestHead, "\r\n"))
+    n += StartsWithText(line, name + ":", true);
   return n;
 }
 
@@ -73,7 +74,8 @@ TEST(TransferUrl, EscapedObjectAndNoUserPartReachTheServer) {
   RawServer server([](int s, const std::string&) {
     Answer(s, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
   });
-  std::string url = "http://user:pw@127.0.0.1:" + std::to_string(server.port()) + "/a b.iso?id=\x7F";
+  std::string url =
+      "http://user:pw@127.0.0.1:" + std::to_string(server.port()) + "/a b.iso?id=\x7F";
   Collect sink;
   ASSERT_EQ(RunOnce(Get(url), sink), TransferEnd::kComplete);
   EXPECT_EQ(sink.body, "ok");
@@ -124,16 +126,19 @@ TEST(TransferRedirects, TenHopsAtMost) {
 
 TEST(TransferRedirects, PostTurnsIntoGetOn301To303Only) {
   RawServer server([](int s, const std::string& head) {
-    std::string path = head.substr(head.find(' ') + 1, head.find(' ', head.find(' ') + 1) - head.find(' ') - 1);
+    std::string path =
+        head.substr(head.find(' ') + 1, head.find(' ', head.find(' ') + 1) - head.find(' ') - 1);
     if (path.starts_with("/code/")) {
-      Answer(s, "HTTP/1.1 " + path.substr(6) + " Moved\r\nLocation: /seen\r\nContent-Length: 0\r\n\r\n");
+      Answer(s, "HTTP/1.1 " + path.substr(6) +
+                    " Moved\r\nLocation: /seen\r\nContent-Length: 0\r\n\r\n");
       return;
     }
     // The body of a request that kept its method follows its head.
     std::string method = head.substr(0, head.find(' '));
     std::string length = HeaderIn(head, "Content-Length");
-    Answer(s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(method.size() + 1 + length.size()) +
-                  "\r\n\r\n" + method + " " + length);
+    Answer(s, "HTTP/1.1 200 OK\r\nContent-Length: " +
+                  std::to_string(method.size() + 1 + length.size()) + "\r\n\r\n" + method + " " +
+                  length);
   });
   for (const char* code : {"301", "302", "303", "307", "308"}) {
     Request post = Get(Base(server.port()) + "/code/" + code);
@@ -157,8 +162,9 @@ TEST(TransferCredentials, BasicCredentialsAndCookiesStayWithTheirHost) {
       Answer(s, "HTTP/1.1 302 Found\r\nSet-Cookie: hop=1; Path=/\r\nLocation: " +
                     Base(second.port(), "localhost") + "/landed\r\nContent-Length: 0\r\n\r\n");
     } else if (head.starts_with("GET /stay")) {
-      Answer(s, "HTTP/1.1 302 Found\r\nSet-Cookie: hop=1; Path=/\r\nSet-Cookie: x=new\r\n"
-                "Location: /here\r\nContent-Length: 0\r\n\r\n");
+      Answer(s,
+             "HTTP/1.1 302 Found\r\nSet-Cookie: hop=1; Path=/\r\nSet-Cookie: x=new\r\n"
+             "Location: /here\r\nContent-Length: 0\r\n\r\n");
     } else {
       Answer(s, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nhere");
     }
@@ -375,7 +381,8 @@ TEST(TransferWake, EndsAWaitAtOnceFromAnotherThreadOrThePollHook) {
 
 TEST(TransferConnect, RefusedAndUnnamedHostsCannotConnect) {
   Collect sink;
-  EXPECT_EQ(RunOnce(Get(Base(tw::testing::RefusedPort()) + "/"), sink), TransferEnd::kCouldNotConnect);
+  EXPECT_EQ(RunOnce(Get(Base(tw::testing::RefusedPort()) + "/"), sink),
+            TransferEnd::kCouldNotConnect);
   EXPECT_EQ(RunOnce(Get("http://no-such-host.invalid/"), sink), TransferEnd::kCouldNotConnect);
 }
 

@@ -14,7 +14,8 @@ int ListenLoopback(int& port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (s == INVALID_SOCKET || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+  if (s == INVALID_SOCKET ||
+      ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(s, 16) != 0) {
     if (s != INVALID_SOCKET) ::closesocket(s);
     return -1;

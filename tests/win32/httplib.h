@@ -60,18 +60,30 @@ inline bool SendAll(SOCKET s, const char* data, size_t size) {
 
 inline const char* Reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 206:
+      return "Partial Content";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 303:
+      return "See Other";
+    case 307:
+      return "Temporary Redirect";
+    case 308:
+      return "Permanent Redirect";
+    case 400:
+      return "Bad Request";
+    case 401:
+      return "Unauthorized";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 
@@ -81,7 +93,7 @@ using Headers = std::multimap<std::string, std::string, detail::NoCaseLess>;
 
 struct Request {
   std::string method;
-  std::string path;  // without the query
+  std::string path;    // without the query
   std::string target;  // as sent: path and query
   std::string version;
   Headers headers;
@@ -113,9 +125,7 @@ struct Response {
   Headers headers;
   std::string body;
 
-  void set_header(const std::string& key, const std::string& value) {
-    headers.emplace(key, value);
-  }
+  void set_header(const std::string& key, const std::string& value) { headers.emplace(key, value); }
   void set_redirect(const std::string& url, int code = 302) {
     headers.erase("Location");
     headers.emplace("Location", url);
@@ -313,8 +323,8 @@ class Server {
   }
 
   void Send(SOCKET s, const Request& req, Response& res) {
-    std::string out = "HTTP/1.1 " + std::to_string(res.status) + " " +
-                      detail::Reason(res.status) + "\r\n";
+    std::string out =
+        "HTTP/1.1 " + std::to_string(res.status) + " " + detail::Reason(res.status) + "\r\n";
     for (const auto& [key, value] : res.headers) out += key + ": " + value + "\r\n";
     out += "Connection: close\r\n";
     const bool head = req.method == "HEAD";
