@@ -50,7 +50,7 @@ size_t BodyDigests::MostQueuedBytes() const {
   return most;
 }
 
-void BodyDigests::Hand(Block block) {
+void BodyDigests::Hand(const Block& block) {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return MostQueuedBytes() < kMaxQueuedBytes; });
   for (auto& lane : lanes_) {

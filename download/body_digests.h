@@ -52,7 +52,7 @@ class BodyDigests {
     std::thread thread;
   };
 
-  void Hand(Block block);
+  void Hand(const Block& block);
   void RunLane(Lane& lane);
   void FlushPending();
   size_t MostQueuedBytes() const;  // under mutex_

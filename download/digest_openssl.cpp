@@ -23,7 +23,7 @@ class EvpDigest final : public Digest {
     EVP_DigestInit_ex(context_, md_, nullptr);
     static constexpr char kHex[] = "0123456789abcdef";
     std::string hex;
-    hex.reserve(length * 2);
+    hex.reserve(std::size_t{length} * 2);
     for (unsigned int i = 0; i < length; ++i) {
       hex += kHex[value[i] >> 4];
       hex += kHex[value[i] & 0xF];

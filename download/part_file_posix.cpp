@@ -32,7 +32,9 @@ void RemoveAttribute(const std::filesystem::path& file) { ::removexattr(file.c_s
 bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to,
               std::string* error) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-  if (error) *error = std::string("rename: ") + std::strerror(errno);
+  // strerror: its buffer is the thread's own in glibc.
+  if (error)
+    *error = std::string("rename: ") + std::strerror(errno);  // NOLINT(concurrency-mt-unsafe)
   return false;
 }
 

@@ -15,7 +15,8 @@ namespace tw {
 namespace {
 
 std::string Reason(const char* what, int err) {
-  return std::string(what) + ": " + std::strerror(err);
+  // strerror: its buffer is the thread's own in glibc.
+  return std::string(what) + ": " + std::strerror(err);  // NOLINT(concurrency-mt-unsafe)
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ namespace tw::net {
 namespace {
 
 // How much one read from the socket may take in.
-constexpr size_t kReadAheadBytes = 256 * 1024;
+constexpr size_t kReadAheadBytes = size_t{256} * 1024;
 
 CURLcode OnTlsContext(CURL*, void* context, void*) {
   auto* ctx = static_cast<SSL_CTX*>(context);

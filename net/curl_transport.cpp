@@ -21,7 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // libcurl's receive buffer: large reads keep the system calls per byte low.
-constexpr long kReceiveBufferBytes = 512 * 1024;
+constexpr long kReceiveBufferBytes = 512L * 1024;
 // libcurl's own connect limit is not used; this only keeps it out of the way.
 constexpr long kNoLibraryLimitMs = 0x7FFFFFFF;
 // Headers libcurl adds by itself; each is sent only when the request has it.
@@ -348,8 +348,9 @@ TransferEnd Transfer::State::RunHop() {
       KickReceive(easy);
       continue;
     }
-    if (curl_multi_poll(multi, nullptr, 0, std::min<int64_t>(pollMs, MsToDeadline()), nullptr) !=
-        CURLM_OK) {
+    if (curl_multi_poll(multi, nullptr, 0,
+                        static_cast<int>(std::min<int64_t>(pollMs, MsToDeadline())),
+                        nullptr) != CURLM_OK) {
       detail = "libcurl failed";
       return TransferEnd::kFailed;
     }

@@ -184,6 +184,7 @@ JsonObject::JsonObject(const JsonObject& other)
 }
 
 JsonObject& JsonObject::operator=(const JsonObject& other) {
+  if (this == &other) return *this;
   rootName_ = other.rootName_;
   engine_ = other.engine_;
   pristine_ = false;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite: everything under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the threaded libraries
-# (download engine, web access) again under ThreadSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the format and lint checks, the
+# threaded libraries again under ThreadSanitizer, the installed tree and the
+# Debian package, the script services under libFuzzer, and the Windows tree's
+# suites under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +14,10 @@ jobs=$(nproc)
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=address,undefined
 cmake --build build/asan -j "$jobs"
 (cd build/asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs")
+
+# --- format and lint: clang-format over every C++ file, clang-tidy over the product code ---
+scripts/lint.sh build/asan
+# --- end of format and lint
 
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=thread
 threaded_targets=$(cmake --build build/tsan --target help | sed -n 's/^\([a-z_]*_threaded_tests\):.*/\1/p')

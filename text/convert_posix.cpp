@@ -13,7 +13,8 @@ namespace tw {
 
 namespace {
 
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+// iconv_open reports failure as this very value.
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 
 // Opening a converter loads conversion modules through the dynamic loader,
 // which is slow and not meant to race with other threads doing the same; each

@@ -19,7 +19,7 @@ constexpr std::size_t kStatusTextStart = 9;  // after "HTTP/1.1 "
 constexpr std::string_view kLocationPrefix = "Location: ";
 // The pages and answers read here are a few KiB; a body beyond this is not
 // one of them and is not kept.
-constexpr int64_t kMaxBodyBytes = 64 * 1024 * 1024;
+constexpr int64_t kMaxBodyBytes = int64_t{64} * 1024 * 1024;
 constexpr int32_t kPumpIntervalMs = 25;  // how long the UI thread may go without pumping
 
 constexpr const char* kMethodNames[] = {"GET",     "POST",   "HEAD",  "PUT",
