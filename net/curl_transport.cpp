@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "net/content_length.h"
 #include "net/curl_tls.h"
 #include "net/hop_cookies.h"
 #include "net/redirect_rules.h"
@@ -38,16 +39,6 @@ std::string& TrustedFile() {
 
 int64_t MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-std::optional<int64_t> ParseLength(const std::optional<Text>& value) {
-  if (!value || value->empty() || value->size() > 18) return std::nullopt;
-  int64_t n = 0;
-  for (char c : *value) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  return n;
 }
 
 }  // namespace
@@ -444,7 +435,7 @@ bool Transfer::State::HeadEnded() {
     if (next) return true;
   }
   finalResponse = true;
-  head.contentLength = ParseLength(head.Header("Content-Length"));
+  head.contentLength = ParseContentLength(head.Header("Content-Length"));
   if (!sink->OnResponse(head)) {
     abortedAs = TransferEnd::kRefusedBySink;
     return false;

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <vector>
 
+#include "net/content_length.h"
 #include "net/hop_cookies.h"
 #include "net/redirect_rules.h"
 #include "net/transfer.h"
@@ -36,16 +37,6 @@ std::wstring Wide(std::string_view gbk) {
 
 Text Narrow(const std::wstring& wide) {
   return Utf16ToGbk(std::u16string(wide.begin(), wide.end()));
-}
-
-std::optional<int64_t> ParseLength(const std::optional<Text>& value) {
-  if (!value || value->empty() || value->size() > 18) return std::nullopt;
-  int64_t n = 0;
-  for (char c : *value) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  return n;
 }
 
 std::string Base64(std::string_view bytes) {
@@ -364,7 +355,7 @@ TransferEnd Transfer::Run(ResponseSink& sink) {
     }
     if (!next) {
       // The final response: hand it on with its body.
-      s.head.contentLength = ParseLength(s.head.Header("Content-Length"));
+      s.head.contentLength = ParseContentLength(s.head.Header("Content-Length"));
       if (!sink.OnResponse(s.head)) end = TransferEnd::kRefusedBySink;
       const int64_t cap = s.request.maxBodyBytes;
       if (end == TransferEnd::kComplete && cap >= 0 && s.head.contentLength &&
