@@ -8,23 +8,12 @@
 #include <regex>
 #include <sstream>
 
-#include "standin/content.h"
-#include "tarnwick_session.h"
+#include "road_steps.h"
 
 namespace tw::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kStart = "wait ^selected\n";
-// The folder button's caption is the last control the busy state enables
-// again; a click sent before that would reach a disabled button.
-const std::string kIdleAgain = "wait-enabled text=选择保存位置 10000\n";
-
-std::string Download(const std::string& name, int confirm = 0) {
-  return "answer-input " + name + "\nanswer-box " + std::to_string(confirm) +
-         "\nclick text=选定下载\n";
-}
 
 // The five controls of the busy state are enabled again at the end.
 void ExpectIdle(const Record& r) {
@@ -39,30 +28,6 @@ std::vector<std::string> StatusTexts(const Record& r) {
   const std::string prefix = "text " + std::to_string(r.ByKind("label", 4)) + " ";
   for (const std::string& line : r.Starting(prefix)) texts.push_back(line.substr(prefix.size()));
   return texts;
-}
-
-std::vector<std::string> BoxesTitled(const Record& r, const std::string& title) {
-  return r.Starting("msgbox " + title + "\t");
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// The file holds exactly the stand-in's first `size` bytes.
-::testing::AssertionResult HoldsServedBytes(const fs::path& path, std::size_t size) {
-  const std::string bytes = ReadFile(path);
-  if (bytes.size() != size) {
-    return ::testing::AssertionFailure()
-           << path << " holds " << bytes.size() << " bytes, not " << size;
-  }
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (static_cast<uint8_t>(bytes[i]) != StandinByte(i)) {
-      return ::testing::AssertionFailure() << "byte " << i << " differs";
-    }
-  }
-  return ::testing::AssertionSuccess();
 }
 
 TEST(DownloadRoad, CompleteDownloadArrivesWithItsBytesAndSaysSo) {

@@ -9,39 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "standin/content.h"
-#include "tarnwick_session.h"
+#include "road_steps.h"
 
 namespace tw::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kStart = "wait ^selected\n";
-const std::string kIdleAgain = "wait-enabled text=选择保存位置 10000\n";
-
-std::string Download(const std::string& name) {
-  return "answer-input " + name + "\nanswer-box 0\nclick text=选定下载\n";
-}
-
-std::vector<std::string> BoxesTitled(const Record& r, const std::string& title) {
-  return r.Starting("msgbox " + title + "\t");
-}
-
-::testing::AssertionResult HoldsServedBytes(const fs::path& path, std::size_t size) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  if (bytes.size() != size) {
-    return ::testing::AssertionFailure()
-           << path << " holds " << bytes.size() << " bytes, not " << size;
-  }
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (static_cast<uint8_t>(bytes[i]) != StandinByte(i)) {
-      return ::testing::AssertionFailure() << "byte " << i << " differs";
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
 
 std::vector<std::string> FileRequests(const fs::path& log) {
   std::vector<std::string> lines;
