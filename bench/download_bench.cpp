@@ -13,9 +13,7 @@
 // (TW_BENCH_ONLY_DIGESTS set in the environment: only the digest rows;
 // TW_BENCH_NO_DIGESTS: the throughput rows without the engine's digests.)
 #include <arpa/inet.h>
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -45,21 +43,13 @@
 #include "download/download_registry.h"
 #include "net/transfer.h"
 #include "standin/self_signed.h"
+#include "tests/support/full_backlog_listener.h"
+#include "tests/support/loopback_socket.h"
+#include "tests/support/raw_server.h"
+#include "tests/support/slow_lookup.h"
+#include "tests/support/wait_for.h"
 
 extern char** environ;
-
-// The host "slow-lookup.test" stands for a resolver that takes 5 s to answer;
-// defined here, this takes the place of the C library's lookup for libcurl.
-extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints,
-                           addrinfo** result) {
-  using Real = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
-  static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "getaddrinfo"));
-  if (node == nullptr || std::strcmp(node, "slow-lookup.test") != 0) {
-    return real(node, service, hints, result);
-  }
-  std::this_thread::sleep_for(std::chrono::seconds(5));
-  return EAI_NONAME;
-}
 
 namespace {
 
@@ -72,20 +62,11 @@ double CpuSeconds(const rusage& u) {
 }
 
 int Listen(int backlog, int* port) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(fd, backlog) != 0) {
+  const int fd = tw::testing::ListenLoopback(backlog, *port);
+  if (fd < 0) {
     perror("listen");
     std::exit(1);
   }
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  *port = ntohs(addr.sin_port);
   return fd;
 }
 
@@ -285,9 +266,8 @@ Run EngineRun(const std::string& url, const std::string& target, int64_t size) {
   struct stat st {};
   run.ok = ended.fraction == 1.0f && stat(target.c_str(), &st) == 0 && st.st_size == size;
   // Let the download thread leave the registry before the next run.
-  for (int i = 0; i < 1000 && tw::StopDownload(7) == 1; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  tw::testing::WaitFor([] { return tw::StopDownload(7) != 1; }, std::chrono::seconds(5),
+                       "the download thread to leave the registry");
   unlink(target.c_str());
   unlink((target + ".sha256").c_str());
   unlink((target + ".sha1").c_str());
@@ -391,74 +371,6 @@ void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
   std::printf("\n");
 }
 
-// A server that accepts, reads the request, sends `reply` and then holds the
-// connection open without another byte.
-class HoldingServer {
- public:
-  explicit HoldingServer(std::string reply) : reply_(std::move(reply)) {
-    listener_ = Listen(16, &port_);
-    thread_ = std::thread([this] {
-      while (!stopping_) {
-        pollfd p{listener_, POLLIN, 0};
-        if (poll(&p, 1, 20) <= 0) continue;
-        int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
-        if (!reply_.empty()) {
-          ReadRequest(fd);
-          (void)!send(fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
-        }
-        held_.push_back(fd);
-        ++accepted_;
-      }
-    });
-  }
-  ~HoldingServer() {
-    stopping_ = true;
-    thread_.join();
-    for (int fd : held_) close(fd);
-    close(listener_);
-  }
-  int port() const { return port_; }
-  int accepted() const { return accepted_; }
-
- private:
-  std::string reply_;
-  int listener_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stopping_{false};
-  std::atomic<int> accepted_{0};
-  std::vector<int> held_;
-  std::thread thread_;
-};
-
-// A listener whose accept queue is full: connects to it never complete.
-class FullBacklog {
- public:
-  FullBacklog() {
-    listener_ = Listen(0, &port_);
-    for (int i = 0; i < 4; ++i) {
-      int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-      sockaddr_in addr{};
-      addr.sin_family = AF_INET;
-      addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      addr.sin_port = htons(static_cast<uint16_t>(port_));
-      (void)connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-      fillers_.push_back(fd);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ~FullBacklog() {
-    for (int fd : fillers_) close(fd);
-    close(listener_);
-  }
-  int port() const { return port_; }
-
- private:
-  int listener_ = -1;
-  int port_ = 0;
-  std::vector<int> fillers_;
-};
-
 // Starts a download, waits `waitMs` and, with `needStatus`, until that report
 // came (bounded), stops it and returns the milliseconds from StopDownload to
 // the Ended report; -1 when the phase was not reached or the download ended
@@ -476,10 +388,9 @@ double StopLatencyMs(const std::string& url, const std::string& target, int wait
   };
   if (tw::StartDownload(url, target, callback, 9) != 1) return -1;
   std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-  for (int i = 0; i < 2000 && needStatus != 0 && seen.load() != needStatus; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  bool reached = needStatus == 0 || seen.load() == needStatus;
+  const bool reached =
+      needStatus == 0 || tw::testing::WaitFor([&] { return seen.load() == needStatus; },
+                                              std::chrono::seconds(4), "the phase's report");
   bool endedEarly;
   {
     std::lock_guard guard(ended.mutex);
@@ -512,19 +423,23 @@ void StopLatencies() {
   auto local = [](const char* scheme, int port) {
     return std::string(scheme) + "://127.0.0.1:" + std::to_string(port) + "/x";
   };
-  phase("name lookup (5 s resolver)", "http://slow-lookup.test/x", 300, 0);
+  // A resolver that takes 5 s to answer.
+  tw::testing::SetSlowLookupLimit(std::chrono::seconds(5));
+  phase("name lookup (5 s resolver)", std::string("http://") + tw::testing::kSlowLookupHost + "/x",
+        300, 0);
   {
-    FullBacklog backlog;
+    tw::testing::FullBacklogListener backlog;
     phase("connect that never completes", local("http", backlog.port()), 300, 0);
   }
   {
-    HoldingServer silent("");
+    tw::testing::RawServer silent("", tw::testing::RawServer::AfterAnswer::kHold);
     phase("TLS handshake (no server hello)", local("https", silent.port()), 300, 0);
     phase("waiting for headers", local("http", silent.port()), 300, 0);
   }
   {
-    HoldingServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" +
-                          std::string(20000, 'x'));
+    tw::testing::RawServer stalled(
+        "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + std::string(20000, 'x'),
+        tw::testing::RawServer::AfterAnswer::kHold);
     phase("stalled body", local("http", stalled.port()), 0, tw::Started);
   }
   {

@@ -8,7 +8,7 @@
 #include <regex>
 #include <sstream>
 
-#include "road_steps.h"
+#include "tests/app/road_steps.h"
 
 namespace tw::testing {
 namespace {
@@ -206,7 +206,8 @@ TEST(DownloadRoad, WithoutContentLengthTheVerifiedSizeDrivesTheProgress) {
 }
 
 TEST(DownloadRoad, CancelDuringASlowResolutionAbandonsIt) {
-  const fs::path log = MakeTempDir("requests") / "log.txt";
+  const TempFolder logFolder("requests");
+  const fs::path log = logFolder.dir() / "log.txt";
   Standin standin({"--share-delay", "120000", "--request-log", log.string()});
   Session session;
   session.ShareHost(standin.Host());
@@ -230,11 +231,11 @@ TEST(DownloadRoad, CancelDuringASlowResolutionAbandonsIt) {
   for (const std::string& request : RequestsIn(log)) {
     EXPECT_TRUE(request.starts_with("GET /t/")) << request;
   }
-  fs::remove_all(log.parent_path());
 }
 
 TEST(DownloadRoad, ClosingDuringTheResolutionEndsTheProgram) {
-  const fs::path log = MakeTempDir("requests") / "log.txt";
+  const TempFolder logFolder("requests");
+  const fs::path log = logFolder.dir() / "log.txt";
   Standin standin({"--share-delay", "120000", "--request-log", log.string()});
   Session session;
   session.ShareHost(standin.Host());
@@ -252,7 +253,6 @@ TEST(DownloadRoad, ClosingDuringTheResolutionEndsTheProgram) {
   for (const std::string& request : RequestsIn(log)) {
     EXPECT_TRUE(request.starts_with("GET /t/")) << request;
   }
-  fs::remove_all(log.parent_path());
 }
 
 TEST(DownloadRoad, ChosenFolderEndingInSlashGivesOneSlash) {

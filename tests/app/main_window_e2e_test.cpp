@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "child_process.h"
-#include "tarnwick_session.h"
+#include "tests/app/road_steps.h"
+#include "tests/app/tarnwick_session.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace tw::testing {
 namespace {
@@ -18,6 +20,7 @@ constexpr char kQuit[] = "close\n";
 
 TEST(Startup, WindowThenCatalogOnceAfterTheTimer) {
   Session session;
+  // The pause gives a second tick, which must not come, the time to show.
   ASSERT_EQ(session.Run("wait ^selected\nsleep 300\n" + std::string(kQuit)), 0)
       << session.StandardError();
   const Record r = session.record();
@@ -99,6 +102,7 @@ TEST(Startup, SaveFolderIsTheDocumentsFolderOrTheBareName) {
 
 TEST(Toolbar, AboutHelpAndOtherButtons) {
   Session session;
+  // Buttons 2 and -1 must open nothing; the pause gives a box the time to show.
   ASSERT_EQ(session.Run("wait ^selected\ntoolbar 0\nwait ^msgbox\ntoolbar 1\nwait ^sysbox\n"
                         "toolbar 2\ntoolbar -1\nsleep 200\n" +
                         std::string(kQuit)),
@@ -122,8 +126,8 @@ TEST(Toolbar, AboutHelpAndOtherButtons) {
 TEST(BusyState, CoversExactlyTheListAndTwoButtons) {
   Session session;
   ASSERT_EQ(session.Run("wait ^selected\nanswer-input-dismiss\nclick text=选定下载\n"
-                        "wait ^inputbox\nsleep 100\n" +
-                        std::string(kQuit)),
+                        "wait ^inputbox\n" +
+                        kIdleAgain + kQuit),
             0);
   const Record r = session.record();
   std::vector<int> expected{r.List(), r.FaceOf("选定下载"), r.CaptionOf("选定下载"),
@@ -162,7 +166,8 @@ TEST(Hover, SlidesEndAtTheirLevelsAndNestedSlidesContinueFromTheInnerOne) {
 }
 
 TEST(MissingEngine, ExitsWithAMessageNamingThePlacesTried) {
-  const fs::path dir = MakeTempDir("no_engine");
+  const TempFolder folder("no_engine");
+  const fs::path& dir = folder.dir();
   // A copy of the program away from the build's library folder.
   fs::copy_file(TARNWICK_PATH, dir / "tarnwick");
   ChildProcess program((dir / "tarnwick").string(), {{}, {}, dir.string(), false});
@@ -172,7 +177,6 @@ TEST(MissingEngine, ExitsWithAMessageNamingThePlacesTried) {
   EXPECT_NE(program.StandardError().find(dir.string() + "/libUiEngine.so"), std::string::npos)
       << program.StandardError();
   EXPECT_NE(program.StandardError().find("/etc/UiEngine.ini"), std::string::npos);
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "road_steps.h"
+#include "tests/app/road_steps.h"
 
 namespace tw::testing {
 namespace {
@@ -33,7 +33,8 @@ std::string RangeOf(const std::string& line) {
 
 TEST(ResumeRoad, ADownloadSurvivesTwoDropsAndItsChecksumsHold) {
   constexpr std::size_t kSize = 3 * 1048576;
-  const fs::path log = MakeTempDir("requests") / "log.txt";
+  const TempFolder logFolder("requests");
+  const fs::path log = logFolder.dir() / "log.txt";
   Standin standin({"--size", std::to_string(kSize), "--drop-after", std::to_string(1048576),
                    "--drop-times", "2", "--throttle", std::to_string(4 * 1048576), "--request-log",
                    log.string()});
@@ -58,12 +59,12 @@ TEST(ResumeRoad, ADownloadSurvivesTwoDropsAndItsChecksumsHold) {
                             "' && sha256sum --quiet -c survivor.iso.sha256 && "
                             "sha1sum --quiet -c survivor.iso.sha1";
   EXPECT_EQ(std::system(check.c_str()), 0);
-  fs::remove_all(log.parent_path());
 }
 
 TEST(ResumeRoad, ACancelledDownloadIsContinuedByTheNextOfTheSameName) {
   constexpr std::size_t kSize = 6 * 1048576;
-  const fs::path log = MakeTempDir("requests") / "log.txt";
+  const TempFolder logFolder("requests");
+  const fs::path log = logFolder.dir() / "log.txt";
   Standin standin({"--size", std::to_string(kSize), "--throttle", std::to_string(1048576),
                    "--request-log", log.string()});
   Session session;
@@ -85,7 +86,6 @@ TEST(ResumeRoad, ACancelledDownloadIsContinuedByTheNextOfTheSameName) {
   const long long from = std::stoll(second.substr(6));
   EXPECT_GT(from, 0);  // the part the cancelled download wrote
   EXPECT_LT(from, static_cast<long long>(kSize));
-  fs::remove_all(log.parent_path());
 }
 
 struct FailureCase {

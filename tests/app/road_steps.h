@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "standin/content.h"
-#include "tarnwick_session.h"
+#include "tests/app/tarnwick_session.h"
+#include "tests/support/files.h"
+#include "tests/support/standin.h"
+#include "tests/support/temp_folder.h"
 
 namespace tw::testing {
 
@@ -28,11 +30,6 @@ inline std::string Download(const std::string& name, int confirm = 0) {
 
 inline std::vector<std::string> BoxesTitled(const Record& r, const std::string& title) {
   return r.Starting("msgbox " + title + "\t");
-}
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The file holds exactly the stand-in's first `size` bytes.

@@ -1,34 +1,14 @@
-#include "tarnwick_session.h"
+#include "tests/app/tarnwick_session.h"
 
-#include <unistd.h>
-
-#include <csignal>
 #include <fstream>
-#include <random>
+#include <optional>
 #include <sstream>
+
+#include "tests/support/child_process.h"
 
 namespace tw::testing {
 
 namespace fs = std::filesystem;
-
-fs::path MakeTempDir(const std::string& tag) {
-  std::random_device random;
-  const fs::path dir = fs::temp_directory_path() / ("tw_" + tag + "_" + std::to_string(getpid()) +
-                                                    "_" + std::to_string(random()));
-  fs::create_directories(dir);
-  return dir;
-}
-
-Standin::Standin(std::vector<std::string> args) {
-  args.insert(args.begin(), {"--port", "0"});
-  process_ = std::make_unique<ChildProcess>(
-      SHARE_STANDIN_PATH, ChildProcess::Options{args, {}, {}, /*captureStdout=*/true});
-  for (int i = 0; i < 5 && port_ == 0; ++i) {
-    const std::optional<std::string> line = process_->ReadLine(std::chrono::seconds(10));
-    if (!line) break;
-    if (line->rfind("PORT ", 0) == 0) port_ = std::stoi(line->substr(5));
-  }
-}
 
 Record::Record(std::vector<std::string> lines) : lines_(std::move(lines)) {
   for (const std::string& line : lines_) {
@@ -90,22 +70,17 @@ std::optional<std::string> Record::Last(const std::string& what, int id) const {
   return last;
 }
 
-Session::Session() : dir_(MakeTempDir("session")) {
+Session::Session() : folder_("session") {
   fs::create_directories(documents());
-  fs::create_symlink(SCRIPTED_ENGINE_PATH, dir_ / "libUiEngine.so");
-}
-
-Session::~Session() {
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
+  fs::create_symlink(SCRIPTED_ENGINE_PATH, dir() / "libUiEngine.so");
 }
 
 int Session::Run(const std::string& script) {
-  std::ofstream(dir_ / "script.txt") << script;
+  std::ofstream(dir() / "script.txt") << script;
   ChildProcess::Options options;
-  options.workingDirectory = dir_.string();
-  options.env["TW_UI_SCRIPT"] = (dir_ / "script.txt").string();
-  options.env["TW_UI_RECORD"] = (dir_ / "record.txt").string();
+  options.workingDirectory = dir().string();
+  options.env["TW_UI_SCRIPT"] = (dir() / "script.txt").string();
+  options.env["TW_UI_RECORD"] = (dir() / "record.txt").string();
   options.env["TW_UI_DEADLINE_MS"] = "45000";
   if (useDocuments_) options.env["TW_UI_DOCUMENTS"] = documents().string();
   if (!shareHost_.empty()) options.env["TARNWICK_SHARE_HOST"] = shareHost_;
@@ -116,7 +91,7 @@ int Session::Run(const std::string& script) {
 }
 
 Record Session::record() const {
-  std::ifstream in(dir_ / "record.txt");
+  std::ifstream in(dir() / "record.txt");
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return Record(std::move(lines));

@@ -3,26 +3,13 @@
 
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace tw::testing {
-
-// The share-service stand-in, listening on 127.0.0.1 for as long as it lives.
-class Standin {
- public:
-  explicit Standin(std::vector<std::string> args = {});
-  std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
-  int port() const { return port_; }
-
- private:
-  std::unique_ptr<ChildProcess> process_;
-  int port_ = 0;
-};
 
 struct Control {
   int id = 0;
@@ -60,10 +47,9 @@ class Record {
 class Session {
  public:
   Session();
-  ~Session();
 
-  std::filesystem::path dir() const { return dir_; }
-  std::filesystem::path documents() const { return dir_ / "documents"; }
+  std::filesystem::path dir() const { return folder_.dir(); }
+  std::filesystem::path documents() const { return dir() / "documents"; }
 
   void UseDocuments(bool on) { useDocuments_ = on; }
   void ShareHost(const std::string& host) { shareHost_ = host; }
@@ -74,12 +60,10 @@ class Session {
   const std::string& StandardError() const { return stderr_; }
 
  private:
-  std::filesystem::path dir_;
+  TempFolder folder_;
   bool useDocuments_ = true;
   std::string shareHost_;
   std::string stderr_;
 };
-
-std::filesystem::path MakeTempDir(const std::string& tag);
 
 }  // namespace tw::testing

@@ -10,7 +10,9 @@
 #include "download/speed_meter.h"
 #include "download/target_file.h"
 #include "download/thread_record.h"
-#include "tests/download/loopback_servers.h"
+#include "tests/download/report_log.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/wait_for.h"
 
 namespace tw {
@@ -48,7 +50,7 @@ TEST(ThreadRecordTest, WakeRoutinesRunOnTheSleepingThread) {
     result = AlertableSleep(10000);
   });
   ASSERT_TRUE(t);
-  ASSERT_TRUE(test::WaitFor([&] { return asleep.load(); }, 10s, "the thread to fall asleep"));
+  ASSERT_TRUE(testing::WaitFor([&] { return asleep.load(); }, 10s, "the thread to fall asleep"));
   ASSERT_TRUE(t->QueueWake([&] { ranOn = std::this_thread::get_id(); }));
   EXPECT_EQ(t->Wait(5000), kWaitObject0);
   EXPECT_EQ(result.load(), kWaitIoCompletion);
@@ -56,7 +58,7 @@ TEST(ThreadRecordTest, WakeRoutinesRunOnTheSleepingThread) {
   // The handle outlives the thread; a wake to a finished thread is refused.
   EXPECT_TRUE(t->Finished());
   EXPECT_FALSE(t->QueueWake([] {}));
-  EXPECT_TRUE(test::WaitForEngineThreads());
+  EXPECT_TRUE(testing::WaitForEngineThreads());
 }
 
 TEST(ThreadRecordTest, PendingWakeIsSeenByTheNextZeroSleep) {
@@ -64,7 +66,7 @@ TEST(ThreadRecordTest, PendingWakeIsSeenByTheNextZeroSleep) {
   std::atomic<int32_t> first{-5}, second{-5};
   ThreadHandle t = ThreadRecord::Launch([&] {
     // Bounded by itself: a failed queue below still lets the thread end.
-    test::WaitFor([&] { return queued.load(); }, 10s, "the wake to be queued");
+    testing::WaitFor([&] { return queued.load(); }, 10s, "the wake to be queued");
     first = AlertableSleep(0);
     second = AlertableSleep(0);
   });
@@ -77,7 +79,7 @@ TEST(ThreadRecordTest, PendingWakeIsSeenByTheNextZeroSleep) {
 
 class PeriodicThreadTest : public ::testing::Test {
  protected:
-  void TearDown() override { EXPECT_TRUE(test::WaitForEngineThreads()); }
+  void TearDown() override { EXPECT_TRUE(testing::WaitForEngineThreads()); }
 };
 
 TEST_F(PeriodicThreadTest, StopCodes) {
@@ -91,7 +93,7 @@ TEST_F(PeriodicThreadTest, StopCodes) {
   PeriodicThread loop;
   ThreadHandle h = loop.Start(BoundEntry([&](int32_t) { ++calls; }), 5, 0, 0, true);
   ASSERT_TRUE(h);
-  ASSERT_TRUE(test::WaitFor([&] { return calls >= 3; }, 10s, "three calls"));
+  ASSERT_TRUE(testing::WaitFor([&] { return calls >= 3; }, 10s, "three calls"));
   EXPECT_EQ(loop.Stop(1000, true), 0);
   EXPECT_EQ(h->Wait(5000), kWaitObject0);
   EXPECT_EQ(loop.Thread(), nullptr);  // the loop forgot itself on the way out
@@ -106,7 +108,7 @@ TEST_F(PeriodicThreadTest, StopTimesOutWhileADirectCallRunsLong) {
                std::this_thread::sleep_for(1300ms);
              }),
              10, 0, 0, true);
-  ASSERT_TRUE(test::WaitFor([&] { return inside.load(); }, 10s, "the long call to begin"));
+  ASSERT_TRUE(testing::WaitFor([&] { return inside.load(); }, 10s, "the long call to begin"));
   EXPECT_EQ(loop.Stop(), kWaitTimeout);
   // The running call is never interrupted; the loop ends at its next sleep.
   EXPECT_EQ(loop.Stop(5000), kWaitObject0);
@@ -140,7 +142,7 @@ TEST_F(PeriodicThreadTest, SuspendHoldsTheLoopUntilResume) {
   std::atomic<int> calls{0};
   PeriodicThread loop;
   loop.Start(BoundEntry([&](int32_t) { ++calls; }), 2, 0, 0, true);
-  ASSERT_TRUE(test::WaitFor([&] { return calls >= 2; }, 10s, "two calls"));
+  ASSERT_TRUE(testing::WaitFor([&] { return calls >= 2; }, 10s, "two calls"));
   ASSERT_TRUE(loop.Suspend());
   EXPECT_FALSE(loop.Suspend());
   // One call may already have been past the hold; at a 2 ms period an
@@ -150,7 +152,7 @@ TEST_F(PeriodicThreadTest, SuspendHoldsTheLoopUntilResume) {
   EXPECT_LE(calls.load(), held + 1);
   ASSERT_TRUE(loop.Resume());
   ASSERT_TRUE(
-      test::WaitFor([&] { return calls >= held + 3; }, 10s, "three calls after the resume"));
+      testing::WaitFor([&] { return calls >= held + 3; }, 10s, "three calls after the resume"));
   // Stop reaches a held loop too, without one more call.
   ASSERT_TRUE(loop.Suspend());
   std::this_thread::sleep_for(20ms);
@@ -172,7 +174,7 @@ TEST_F(PeriodicThreadTest, DestroyWaitsForSpawnedAndTerminatedCalls) {
                     ++*c;
                   }),
                   1, 0, 0, false);
-    ASSERT_TRUE(test::WaitFor([&] { return begun >= 3; }, 10s, "three spawned calls"));
+    ASSERT_TRUE(testing::WaitFor([&] { return begun >= 3; }, 10s, "three spawned calls"));
   }
   int spawned = *counter;
   EXPECT_GT(spawned, 0);
@@ -187,7 +189,7 @@ TEST_F(PeriodicThreadTest, DestroyWaitsForSpawnedAndTerminatedCalls) {
                    ++*c;
                  }),
                  1, 0, 0, true);
-    ASSERT_TRUE(test::WaitFor([&] { return inside.load(); }, 10s, "the direct call to begin"));
+    ASSERT_TRUE(testing::WaitFor([&] { return inside.load(); }, 10s, "the direct call to begin"));
     EXPECT_TRUE(direct.Terminate());  // returns at once
     EXPECT_EQ(direct.Thread(), nullptr);
     EXPECT_EQ(counter->load(), spawned);
@@ -197,9 +199,9 @@ TEST_F(PeriodicThreadTest, DestroyWaitsForSpawnedAndTerminatedCalls) {
 }
 
 TEST(TargetFileTest, CombinesSmallChunksAndWritesLargeOnesDirectly) {
-  test::TempFolder folder;
+  testing::TempFolder folder;
   std::string path = folder.File("combined.bin");
-  std::string data = test::Pattern(100 + 200 + 16384 + 16384 + 10000 + 300 + 10240 + 7);
+  std::string data = testing::Pattern(100 + 200 + 16384 + 16384 + 10000 + 300 + 10240 + 7);
   TargetFile file;
   ASSERT_TRUE(file.Open(path));
   size_t at = 0;
@@ -230,7 +232,7 @@ TEST(TargetFileTest, CombinesSmallChunksAndWritesLargeOnesDirectly) {
   EXPECT_EQ(file.Capacity(), 10240u);  // never grown
   ASSERT_TRUE(file.Flush());
   ASSERT_TRUE(file.Close());
-  EXPECT_EQ(test::ReadFile(path), data);
+  EXPECT_EQ(testing::ReadFile(path), data);
 }
 
 TEST(TargetFileTest, ReportsWhatCannotBeWritten) {
@@ -244,8 +246,8 @@ TEST(TargetFileTest, ReportsWhatCannotBeWritten) {
   EXPECT_NE(full.Error().find("write"), std::string::npos);
 #endif
 
-  test::TempFolder folder;
-  test::WriteFile(folder.File("plain"), "x");
+  testing::TempFolder folder;
+  testing::WriteFile(folder.File("plain"), "x");
   TargetFile underAFile;
   EXPECT_FALSE(underAFile.Open(folder.File("plain") + "/sub/file.iso"));
   EXPECT_FALSE(underAFile.Error().empty());

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 #if !defined(_WIN32)
-#include <dlfcn.h>
-#include <netdb.h>
 #include <sys/resource.h>
 #endif
 
@@ -19,43 +17,27 @@
 #include <thread>
 
 #include "download/http_get.h"
-#include "tests/download/loopback_servers.h"
+#include "tests/download/report_log.h"
+#include "tests/support/environment.h"
+#include "tests/support/files.h"
+#include "tests/support/full_backlog_listener.h"
+#include "tests/support/http_server.h"
+#include "tests/support/raw_server.h"
+#include "tests/support/refused_port.h"
+#if !defined(_WIN32)
+#include "tests/support/slow_lookup.h"
+#endif
+#include "tests/support/temp_folder.h"
+#include "tests/support/wait_for.h"
 #include "text/convert.h"
 #include "text/system_texts.h"
-
-#if !defined(_WIN32)
-// A name lookup that hangs until released: the host "slow-lookup.test" stands
-// for a resolver that takes many seconds. Defined here, it takes the place of
-// the C library's for libcurl's lookup thread; every other name goes through.
-namespace {
-std::mutex lookupMutex;
-std::condition_variable lookupChanged;
-bool lookupReleased = false;
-int lookupsRunning = 0;
-}  // namespace
-
-extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints,
-                           addrinfo** result) {
-  using Real = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
-  static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "getaddrinfo"));
-  if (node == nullptr || std::string_view(node) != "slow-lookup.test") {
-    return real(node, service, hints, result);
-  }
-  std::unique_lock lock(lookupMutex);
-  ++lookupsRunning;
-  lookupChanged.wait_for(lock, std::chrono::seconds(30), [] { return lookupReleased; });
-  --lookupsRunning;
-  lookupChanged.notify_all();
-  return EAI_NONAME;
-}
-#endif  // Windows resolves inside the system's HTTP service, out of a test's reach.
 
 namespace tw {
 namespace {
 
 using namespace std::chrono_literals;
-using test::Report;
-using test::ReportLog;
+using testing::Report;
+using testing::ReportLog;
 
 constexpr size_t kSlowSize = 3 * 1024 * 1024;
 constexpr size_t kSlowPiece = 64 * 1024;
@@ -63,8 +45,8 @@ constexpr size_t kSlowPiece = 64 * 1024;
 class DownloadJobTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    slow_ = test::Pattern(kSlowSize, 7);
-    small_ = test::Pattern(150000, 3);
+    slow_ = testing::Pattern(kSlowSize, 7);
+    small_ = testing::Pattern(150000, 3);
     auto& s = http_.server();
     // About 1.2 s in 64 KiB pieces, so that Tick reports come.
     s.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
@@ -125,7 +107,7 @@ class DownloadJobTest : public ::testing::Test {
     http_.Start();
   }
 
-  void TearDown() override { EXPECT_TRUE(test::WaitForEngineThreads()); }
+  void TearDown() override { EXPECT_TRUE(testing::WaitForEngineThreads()); }
 
   // Runs a job the way a download thread does: start, wait for the done
   // event, stop, destroy. False when the done event never came.
@@ -141,8 +123,8 @@ class DownloadJobTest : public ::testing::Test {
     return ended;
   }
 
-  test::HttpServer http_;
-  test::TempFolder folder_;
+  testing::LocalHttpServer http_;
+  testing::TempFolder folder_;
   std::string slow_;
   std::string small_;
 };
@@ -151,7 +133,7 @@ TEST_F(DownloadJobTest, WithContentLengthReportsStartedTicksAndEndedAtOne) {
   ReportLog log;
   std::string path = folder_.File("image.iso");
   ASSERT_TRUE(Run(http_.Url("/slow"), path, &log));
-  EXPECT_TRUE(test::ReadFile(path) == slow_);
+  EXPECT_TRUE(testing::ReadFile(path) == slow_);
 
   std::vector<Report> reports = log.Reports();
   ASSERT_FALSE(reports.empty());
@@ -183,7 +165,7 @@ TEST_F(DownloadJobTest, BodiesWithoutLengthTakeTheExpectedSizeOrTheirOwn) {
   ReportLog unknown;
   std::string path = folder_.File("chunked.iso");
   ASSERT_TRUE(Run(http_.Url("/chunked"), path, &unknown));
-  EXPECT_TRUE(test::ReadFile(path) == small_);
+  EXPECT_TRUE(testing::ReadFile(path) == small_);
   EXPECT_EQ(unknown.Count(Failed), 0);
   const Report last = unknown.Reports().back();
   EXPECT_EQ(last.status, Ended);
@@ -231,10 +213,10 @@ TEST_F(DownloadJobTest, ErrorResponsesFailWithoutTouchingTheTarget) {
 
   // An older file under the name stays as it was.
   std::string older = folder_.File("older.iso");
-  test::WriteFile(older, "older image");
+  testing::WriteFile(older, "older image");
   ReportLog again;
   ASSERT_TRUE(Run(http_.Url("/missing"), older, &again));
-  EXPECT_EQ(test::ReadFile(older), "older image");
+  EXPECT_EQ(testing::ReadFile(older), "older image");
   EXPECT_EQ(again.Count(Failed), 1);
 }
 
@@ -242,7 +224,7 @@ TEST_F(DownloadJobTest, RedirectsAreFollowedUpToTen) {
   ReportLog log;
   std::string path = folder_.File("hops.iso");
   ASSERT_TRUE(Run(http_.Url("/hop/10"), path, &log));
-  EXPECT_TRUE(test::ReadFile(path) == small_);  // no redirect body mixed in
+  EXPECT_TRUE(testing::ReadFile(path) == small_);  // no redirect body mixed in
   EXPECT_EQ(log.Reports().back().total, static_cast<int64_t>(small_.size()));
   EXPECT_EQ(log.Count(Failed), 0);
 
@@ -255,22 +237,22 @@ TEST_F(DownloadJobTest, RedirectsAreFollowedUpToTen) {
 }
 
 TEST_F(DownloadJobTest, RequestCarriesItsHeadersAndIgnoresProxiesAndCookies) {
-  std::string deadProxy = "http://127.0.0.1:" + std::to_string(test::ClosedPort());
+  std::string deadProxy = "http://127.0.0.1:" + std::to_string(testing::RefusedPort());
   for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "ALL_PROXY", "all_proxy"}) {
-    test::SetEnvironment(name, deadProxy);
+    testing::SetEnvironment(name, deadProxy);
   }
   std::string path = folder_.File("headers.txt");
   bool ended = Run(http_.Url("/cookie"), path, nullptr);
   for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "ALL_PROXY", "all_proxy"}) {
-    test::SetEnvironment(name, "");
+    testing::SetEnvironment(name, "");
   }
   ASSERT_TRUE(ended);
-  EXPECT_EQ(test::ReadFile(path),
+  EXPECT_EQ(testing::ReadFile(path),
             std::string("UA=") + kDownloadUserAgent + "\nRange=bytes=0-\nCookie=\n");
 }
 
 TEST_F(DownloadJobTest, EveryFailureToStartReportsFailedThenEnded) {
-  test::WriteFile(folder_.File("plain"), "x");
+  testing::WriteFile(folder_.File("plain"), "x");
   const std::string good = folder_.File("never.iso");
   struct Case {
     const char* what;
@@ -282,7 +264,8 @@ TEST_F(DownloadJobTest, EveryFailureToStartReportsFailedThenEnded) {
       {"malformed url", "not a url", good},
       {"unsupported scheme", "ftp://127.0.0.1/x", good},
       {"unresolvable host", "http://no-such-host.invalid/x", good},
-      {"nobody listening", "http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/x", good},
+      {"nobody listening", "http://127.0.0.1:" + std::to_string(testing::RefusedPort()) + "/x",
+       good},
       {"tls handshake", "https://127.0.0.1:" + std::to_string(http_.port()) + "/small", good},
       {"empty body", http_.Url("/empty"), good},
       {"file cannot be opened", http_.Url("/small"), folder_.File("plain") + "/sub/x.iso"},
@@ -335,9 +318,9 @@ TEST_F(DownloadJobTest, WriteFailuresStopTheTransferShortOfOne) {
 
 TEST_F(DownloadJobTest, TargetHoldsExactlyTheNewBytesInCreatedFolders) {
   std::string older = folder_.File("older.iso");
-  test::WriteFile(older, std::string(small_.size() * 3, 'z'));
+  testing::WriteFile(older, std::string(small_.size() * 3, 'z'));
   ASSERT_TRUE(Run(http_.Url("/small"), older, nullptr));
-  EXPECT_TRUE(test::ReadFile(older) == small_);
+  EXPECT_TRUE(testing::ReadFile(older) == small_);
 
   // The target path is GBK text; the folder must appear under its own name
   // in the file system's encoding: UTF-8 on POSIX systems, UTF-16 on Windows.
@@ -356,8 +339,9 @@ TEST_F(DownloadJobTest, TargetHoldsExactlyTheNewBytesInCreatedFolders) {
 }
 
 TEST_F(DownloadJobTest, ConnectionDroppedWithoutRangesFailsWithThePartReceived) {
-  std::string part = test::Pattern(30000);
-  test::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + part, true);
+  std::string part = testing::Pattern(30000);
+  testing::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + part,
+                            testing::RawServer::AfterAnswer::kClose);
   ReportLog log;
   std::string path = folder_.File("dropped.iso");
   ASSERT_TRUE(Run(server.Url("/x"), path, &log));
@@ -368,13 +352,14 @@ TEST_F(DownloadJobTest, ConnectionDroppedWithoutRangesFailsWithThePartReceived) 
   Report last = log.Reports().back();
   EXPECT_EQ(last.received, 30000);
   EXPECT_LT(last.fraction, 1.0f);
-  EXPECT_TRUE(test::ReadFile(path + ".part") == part);
+  EXPECT_TRUE(testing::ReadFile(path + ".part") == part);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(DownloadJobTest, ServerSilentMidBodyEndsAsAFailedReadAfterTheReceiveLimit) {
-  std::string part = test::Pattern(20000);
-  test::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + part, false);
+  std::string part = testing::Pattern(20000);
+  testing::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + part,
+                            testing::RawServer::AfterAnswer::kHold);
   ReportLog log;
   std::string path = folder_.File("silent.iso");
   auto done = std::make_shared<AutoResetEvent>();
@@ -396,7 +381,7 @@ TEST_F(DownloadJobTest, ServerSilentMidBodyEndsAsAFailedReadAfterTheReceiveLimit
   EXPECT_EQ(statuses[statuses.size() - 2], Failed);
   EXPECT_EQ(statuses.back(), Ended);
   EXPECT_EQ(log.Reports().back().received, 20000);
-  EXPECT_TRUE(test::ReadFile(path + ".part") == part);
+  EXPECT_TRUE(testing::ReadFile(path + ".part") == part);
 }
 
 // Stop must end the transfer promptly in every phase and report Ended once.
@@ -408,8 +393,7 @@ class DownloadStopTest : public DownloadJobTest {
     auto done = std::make_shared<AutoResetEvent>();
     auto job = std::make_unique<DownloadJob>();
     ASSERT_TRUE(job->Start(url, folder_.File("stopped.iso"), log.Callback(), 1, done));
-    for (int i = 0; i < 2000 && !ready(log); ++i) std::this_thread::sleep_for(5ms);
-    ASSERT_TRUE(ready(log));
+    ASSERT_TRUE(testing::WaitFor([&] { return ready(log); }, 10s, "the phase to stop in"));
     auto before = std::chrono::steady_clock::now();
     job->Stop();
     auto took = std::chrono::steady_clock::now() - before;
@@ -423,18 +407,19 @@ class DownloadStopTest : public DownloadJobTest {
 };
 
 TEST_F(DownloadStopTest, StalledBody) {
-  test::RawServer server(
-      "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + test::Pattern(20000), false);
+  testing::RawServer server(
+      "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + testing::Pattern(20000),
+      testing::RawServer::AfterAnswer::kHold);
   StartAndStop(server.Url("/x"), [](ReportLog& log) { return log.Count(Started) == 1; });
 }
 
 TEST_F(DownloadStopTest, WaitingForHeaders) {
-  test::RawServer server("", false);
+  testing::RawServer server("", testing::RawServer::AfterAnswer::kHold);
   StartAndStop(server.Url("/x"), [&](ReportLog&) { return server.Accepted() == 1; });
 }
 
 TEST_F(DownloadStopTest, ConnectThatNeverCompletes) {
-  test::FullBacklogListener listener;
+  testing::FullBacklogListener listener;
   auto start = std::chrono::steady_clock::now();
   StartAndStop(listener.Url("/x"),
                [&](ReportLog&) { return std::chrono::steady_clock::now() - start > 200ms; });
@@ -442,17 +427,11 @@ TEST_F(DownloadStopTest, ConnectThatNeverCompletes) {
 
 #if !defined(_WIN32)
 TEST_F(DownloadStopTest, NameLookupThatNeverAnswers) {
-  StartAndStop("http://slow-lookup.test/x", [](ReportLog&) {
-    std::lock_guard lock(lookupMutex);
-    return lookupsRunning == 1;
-  });
+  StartAndStop(std::string("http://") + testing::kSlowLookupHost + "/x",
+               [](ReportLog&) { return testing::SlowLookupsWaiting() == 1; });
   // The lookup thread was left behind; let it finish before the process may
   // end, so nothing of it is still held then.
-  std::unique_lock lock(lookupMutex);
-  lookupReleased = true;
-  lookupChanged.notify_all();
-  EXPECT_TRUE(lookupChanged.wait_for(lock, 10s, [] { return lookupsRunning == 0; }));
-  lock.unlock();
+  EXPECT_TRUE(testing::ReleaseSlowLookups(10s));
   std::this_thread::sleep_for(50ms);
 }
 #endif
@@ -466,7 +445,7 @@ TEST_F(DownloadJobTest, WithoutCallbackTheTransferStillRunsAndEnds) {
   std::string failure;
   ASSERT_TRUE(Run(http_.Url("/chunked"), path, nullptr, &failure));
   EXPECT_EQ(failure, "");
-  EXPECT_TRUE(test::ReadFile(path) == small_);
+  EXPECT_TRUE(testing::ReadFile(path) == small_);
 }
 
 }  // namespace

@@ -10,7 +10,11 @@
 #include <mutex>
 #include <thread>
 
-#include "tests/download/loopback_servers.h"
+#include "tests/download/report_log.h"
+#include "tests/support/files.h"
+#include "tests/support/http_server.h"
+#include "tests/support/raw_server.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/wait_for.h"
 #include "text/message_pump.h"
 
@@ -18,7 +22,7 @@ namespace tw {
 namespace {
 
 using namespace std::chrono_literals;
-using test::ReportLog;
+using testing::ReportLog;
 
 size_t RegisteredCount() {
   RegistryHandle registry = CurrentDownloadRegistry();
@@ -27,16 +31,16 @@ size_t RegisteredCount() {
   return registry->entries.size();
 }
 
-bool WaitRegistered(size_t count) {
-  for (int i = 0; i < 4000 && RegisteredCount() != count; ++i) std::this_thread::sleep_for(5ms);
-  return RegisteredCount() == count;
+::testing::AssertionResult WaitRegistered(size_t count) {
+  return testing::WaitFor([count] { return RegisteredCount() == count; }, 20s,
+                          std::to_string(count) + " registered downloads");
 }
 
 class DownloadRegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CreateDownloadRegistry();
-    body_ = test::Pattern(2 * 1024 * 1024, 5);
+    body_ = testing::Pattern(2 * 1024 * 1024, 5);
     http_.server().Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content_provider(body_.size(), "application/octet-stream",
                                [this](size_t offset, size_t, httplib::DataSink& sink) {
@@ -49,19 +53,20 @@ class DownloadRegistryTest : public ::testing::Test {
     http_.Start();
   }
   void TearDown() override {
-    EXPECT_TRUE(test::WaitForEngineThreads());
+    EXPECT_TRUE(testing::WaitForEngineThreads());
     ReleaseDownloadRegistry();
   }
 
-  test::HttpServer http_;
-  test::TempFolder folder_;
+  testing::LocalHttpServer http_;
+  testing::TempFolder folder_;
   std::string body_;
 };
 
 TEST_F(DownloadRegistryTest, ResultCodesFollowWhatIsRegistered) {
   EXPECT_EQ(StopDownload(1), 0);  // empty registry
 
-  test::RawServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nabc", false);
+  testing::RawServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nabc",
+                             testing::RawServer::AfterAnswer::kHold);
   ReportLog first;
   ASSERT_EQ(StartDownload(stalled.Url("/a"), folder_.File("a.iso"), first.Callback(), 1), 1);
   ReportLog refused;
@@ -105,15 +110,16 @@ TEST_F(DownloadRegistryTest, ADownloadThatCannotStartLeavesTheRegistry) {
   ASSERT_EQ(StartDownload(http_.Url("/slow"), folder_.File("y.iso"), next.Callback(), 1), 1);
   ASSERT_TRUE(next.WaitEnded());
   EXPECT_EQ(next.Reports().back().fraction, 1.0f);
-  EXPECT_TRUE(test::ReadFile(folder_.File("y.iso")) == body_);
+  EXPECT_TRUE(testing::ReadFile(folder_.File("y.iso")) == body_);
   EXPECT_TRUE(WaitRegistered(0));
 }
 
 TEST_F(DownloadRegistryTest, StopWithWaitReturnsOnceTheDownloadThreadEnded) {
-  test::RawServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nabc", false);
+  testing::RawServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nabc",
+                             testing::RawServer::AfterAnswer::kHold);
   ReportLog log;
   ASSERT_EQ(StartDownload(stalled.Url("/a"), folder_.File("a.iso"), log.Callback(), 1), 1);
-  for (int i = 0; i < 2000 && log.Count(Started) == 0; ++i) std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(testing::WaitFor([&] { return log.Count(Started) > 0; }, 10s, "the Started report"));
   EXPECT_EQ(StopDownload(1, true, 0), 1);
   // The download thread removes its entry before it ends.
   EXPECT_EQ(RegisteredCount(), 0u);
@@ -129,7 +135,7 @@ TEST_F(DownloadRegistryTest, WaitThreadPumpingKeepsTheWindowAlive) {
   pumped = 0;
   std::atomic<bool> release{false};
   ThreadHandle worker = ThreadRecord::Launch([&] {
-    test::WaitFor([&] { return release.load(); }, 20s, "the test to release the thread");
+    testing::WaitFor([&] { return release.load(); }, 20s, "the test to release the thread");
   });
   EXPECT_FALSE(WaitThreadPumping(worker, 100));
   int afterTimeout = pumped;
@@ -154,8 +160,8 @@ TEST_F(DownloadRegistryTest, ExitReleasesTheRegistryUnderARunningDownload) {
   // The download goes on and leaves the released registry without harm.
   ASSERT_TRUE(log.WaitEnded());
   EXPECT_EQ(log.Reports().back().fraction, 1.0f);
-  EXPECT_TRUE(test::WaitForEngineThreads());
-  EXPECT_TRUE(test::ReadFile(folder_.File("late.iso")) == body_);
+  EXPECT_TRUE(testing::WaitForEngineThreads());
+  EXPECT_TRUE(testing::ReadFile(folder_.File("late.iso")) == body_);
 }
 
 }  // namespace

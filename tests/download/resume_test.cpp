@@ -18,14 +18,20 @@
 #include "download/download_job.h"
 #include "download/part_file.h"
 #include "download/resume_rules.h"
-#include "tests/download/loopback_servers.h"
+#include "tests/download/report_log.h"
+#include "tests/support/files.h"
+#include "tests/support/http_server.h"
+#include "tests/support/raw_server.h"
+#include "tests/support/refused_port.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wait_for.h"
 
 namespace tw {
 namespace {
 
 using namespace std::chrono_literals;
-using test::Report;
-using test::ReportLog;
+using testing::Report;
+using testing::ReportLog;
 
 constexpr size_t kSize = 200000;
 
@@ -105,7 +111,9 @@ class FileServer {
         content_.size() - first, "application/octet-stream",
         [this, first, drops, silent, limit](size_t offset, size_t length, httplib::DataSink& sink) {
           if ((drops || silent) && offset >= limit) {
-            while (silent && !stopping_) std::this_thread::sleep_for(10ms);
+            if (silent) {
+              testing::WaitFor([this] { return stopping_.load(); }, 60s, "the test to end");
+            }
             return false;
           }
           size_t n = std::min<size_t>(length, 8192);
@@ -119,7 +127,7 @@ class FileServer {
   std::atomic<bool> stopping_{false};
   std::mutex mutex_;
   std::vector<std::string> requests_;
-  test::HttpServer http_;  // last: it stops before the rest goes
+  testing::LocalHttpServer http_;  // last: it stops before the rest goes
 };
 
 struct Outcome {
@@ -131,8 +139,8 @@ struct Outcome {
 
 class ResumeTest : public ::testing::Test {
  protected:
-  void SetUp() override { content_ = test::Pattern(kSize, 11); }
-  void TearDown() override { EXPECT_TRUE(test::WaitForEngineThreads()); }
+  void SetUp() override { content_ = testing::Pattern(kSize, 11); }
+  void TearDown() override { EXPECT_TRUE(testing::WaitForEngineThreads()); }
 
   Outcome Run(const std::string& url, const std::string& path, ReportLog* log,
               std::function<Text()> renew = {}) {
@@ -183,7 +191,7 @@ class ResumeTest : public ::testing::Test {
   }
 
   std::string content_;
-  test::TempFolder folder_;
+  testing::TempFolder folder_;
 };
 
 TEST_F(ResumeTest, DropsAndSilenceAreResumedToAByteIdenticalFile) {
@@ -196,7 +204,7 @@ TEST_F(ResumeTest, DropsAndSilenceAreResumedToAByteIdenticalFile) {
     Outcome outcome = Run(server.Url("/file"), path, &log);
     ASSERT_TRUE(outcome.ended);
     EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
-    EXPECT_TRUE(test::ReadFile(path) == content_);
+    EXPECT_TRUE(testing::ReadFile(path) == content_);
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
     EXPECT_FALSE(std::filesystem::exists(path + ".part.resume"));
     EXPECT_EQ(
@@ -217,7 +225,7 @@ TEST_F(ResumeTest, DropsAndSilenceAreResumedToAByteIdenticalFile) {
     Outcome outcome = Run(server.Url("/file"), path, &log);
     ASSERT_TRUE(outcome.ended);
     EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
-    EXPECT_TRUE(test::ReadFile(path) == content_);
+    EXPECT_TRUE(testing::ReadFile(path) == content_);
     EXPECT_EQ(outcome.attempts, 2);
     ExpectOneDownload(log);
   }
@@ -234,7 +242,7 @@ TEST_F(ResumeTest, FiveTriesAfterTheFirstConnectionThenAClearFailure) {
   EXPECT_EQ(outcome.failure, DownloadFailure::kBrokeOff);
   EXPECT_EQ(server.Count(), 1 + kResumeTries);
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_TRUE(test::ReadFile(path + ".part") == content_.substr(0, 60000));
+  EXPECT_TRUE(testing::ReadFile(path + ".part") == content_.substr(0, 60000));
   ExpectOneDownload(log);
   EXPECT_EQ(log.Count(Failed), 1);
   EXPECT_EQ(log.Reports().back().received, 60000);
@@ -269,7 +277,7 @@ TEST_F(ResumeTest, ContinuationsThatDoNotFitFailWithThePartAsItWas) {
     EXPECT_EQ(outcome.failure, c.failure);
     EXPECT_EQ(server.Count(), c.connections);
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(test::ReadFile(path + ".part") == content_.substr(0, 50000));
+    EXPECT_TRUE(testing::ReadFile(path + ".part") == content_.substr(0, 50000));
     ExpectOneDownload(log);
     EXPECT_EQ(log.Count(Failed), 1);
     std::filesystem::remove(path + ".part");
@@ -288,7 +296,7 @@ TEST_F(ResumeTest, AnExpiredLinkIsRenewedOnceAndTheDownloadGoesOn) {
   ASSERT_TRUE(outcome.ended);
   EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
   EXPECT_EQ(outcome.renewals, 1);
-  EXPECT_TRUE(test::ReadFile(path) == content_);
+  EXPECT_TRUE(testing::ReadFile(path) == content_);
   EXPECT_EQ(server.Requests(),
             (std::vector<std::string>{"Range=bytes=0- If-Range=",
                                       "Range=bytes=70000- If-Range=\"v0\"",  // 410 on /old
@@ -302,7 +310,7 @@ TEST_F(ResumeTest, AnExpiredLinkIsRenewedOnceAndTheDownloadGoesOn) {
   outcome = Run(expired.Url("/old"), other, nullptr, [] { return Text(); });
   EXPECT_EQ(outcome.failure, DownloadFailure::kGone);
   EXPECT_EQ(outcome.renewals, 1);
-  EXPECT_TRUE(test::ReadFile(other + ".part") == content_.substr(0, 70000));
+  EXPECT_TRUE(testing::ReadFile(other + ".part") == content_.substr(0, 70000));
 }
 
 TEST_F(ResumeTest, APartFileWithItsRecordIsContinuedInALaterRun) {
@@ -318,7 +326,7 @@ TEST_F(ResumeTest, APartFileWithItsRecordIsContinuedInALaterRun) {
   Outcome outcome = Run(server.Url("/file"), path, &log);
   ASSERT_TRUE(outcome.ended);
   EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
-  EXPECT_TRUE(test::ReadFile(path) == content_);
+  EXPECT_TRUE(testing::ReadFile(path) == content_);
   EXPECT_EQ(server.Requests().back(), "Range=bytes=180000- If-Range=\"v0\"");
   // Started runs on a thread of its own and may come late, never below the part.
   EXPECT_GE(log.Reports().front().received, 180000);
@@ -332,25 +340,26 @@ TEST_F(ResumeTest, APartFileThatCannotBeContinuedIsFetchedAnew) {
   std::string garbage(90000, 'g');
   // Without a record: from byte 0.
   std::string bare = folder_.File("bare.iso");
-  test::WriteFile(bare + ".part", garbage);
+  testing::WriteFile(bare + ".part", garbage);
   ASSERT_EQ(Run(server.Url("/file"), bare, nullptr).failure, DownloadFailure::kNone);
-  EXPECT_TRUE(test::ReadFile(bare) == content_);
+  EXPECT_TRUE(testing::ReadFile(bare) == content_);
   EXPECT_EQ(server.Requests().back(), "Range=bytes=0- If-Range=");
 
   // With a record of another version: the If-Range fails and all of it comes.
   std::string stale = folder_.File("stale.iso");
-  test::WriteFile(stale + ".part", garbage);
+  testing::WriteFile(stale + ".part", garbage);
   ASSERT_TRUE(StoreResumeRecord(stale, {static_cast<int64_t>(kSize), "\"old\""}));
   ReportLog log;
   ASSERT_EQ(Run(server.Url("/file"), stale, &log).failure, DownloadFailure::kNone);
-  EXPECT_TRUE(test::ReadFile(stale) == content_);
+  EXPECT_TRUE(testing::ReadFile(stale) == content_);
   EXPECT_EQ(server.Requests().back(), "Range=bytes=90000- If-Range=\"old\"");
   EXPECT_TRUE(ChecksumsHold(folder_.path(), "stale.iso"));
   ExpectOneDownload(log);
 }
 
 TEST_F(ResumeTest, TooLittleFreeSpaceEndsBeforeAnythingIsWritten) {
-  test::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 1125899906842624\r\n\r\nxxxx", true);
+  testing::RawServer server("HTTP/1.1 200 OK\r\nContent-Length: 1125899906842624\r\n\r\nxxxx",
+                            testing::RawServer::AfterAnswer::kClose);
   std::string path = folder_.File("huge.iso");
   ReportLog log;
   Outcome outcome = Run(server.Url("/x"), path, &log);
@@ -363,14 +372,15 @@ TEST_F(ResumeTest, TooLittleFreeSpaceEndsBeforeAnythingIsWritten) {
 
 TEST_F(ResumeTest, FirstResponsesThatAreNotTheFileSayWhy) {
   std::string path = folder_.File("first.iso");
-  EXPECT_EQ(
-      Run("http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/x", path, nullptr).failure,
-      DownloadFailure::kUnreachable);
-  test::RawServer busy("HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy", true);
+  EXPECT_EQ(Run("http://127.0.0.1:" + std::to_string(testing::RefusedPort()) + "/x", path, nullptr)
+                .failure,
+            DownloadFailure::kUnreachable);
+  testing::RawServer busy("HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy",
+                          testing::RawServer::AfterAnswer::kClose);
   EXPECT_EQ(Run(busy.Url("/x"), path, nullptr).failure, DownloadFailure::kRefused);
-  test::RawServer elsewhere(
+  testing::RawServer elsewhere(
       "HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-9/10\r\nContent-Length: 5\r\n\r\n12345",
-      true);
+      testing::RawServer::AfterAnswer::kClose);
   EXPECT_EQ(Run(elsewhere.Url("/x"), path, nullptr).failure, DownloadFailure::kRefused);
   EXPECT_FALSE(std::filesystem::exists(path + ".part"));
 }
@@ -384,8 +394,8 @@ TEST_F(ResumeTest, AStopDuringTheWaitBetweenTriesEndsWithinASecond) {
   auto job = std::make_unique<DownloadJob>();
   ASSERT_TRUE(job->Start(server.Url("/file"), folder_.File("stop.iso"), log.Callback(), 1, done));
   // The fourth wait lasts 8 s: stop inside it.
-  for (int i = 0; i < 2000 && server.Count() < 4; ++i) std::this_thread::sleep_for(10ms);
-  ASSERT_EQ(server.Count(), 4) << "the third continuation never came";
+  ASSERT_TRUE(testing::WaitFor([&] { return server.Count() >= 4; }, 20s, "the third continuation"));
+  ASSERT_EQ(server.Count(), 4);
   std::this_thread::sleep_for(200ms);
   auto before = std::chrono::steady_clock::now();
   job->Stop();

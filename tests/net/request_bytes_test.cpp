@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "download/http_get.h"
-#include "tests/web/local_servers.h"
+#include "tests/support/raw_server.h"
 #include "web/http_fetch.h"
 
 namespace tw {

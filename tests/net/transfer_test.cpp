@@ -4,17 +4,17 @@
 // waking.
 #include "net/transfer.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "tests/web/local_servers.h"
+#include "tests/support/full_backlog_listener.h"
+#include "tests/support/http_server.h"
+#include "tests/support/raw_server.h"
+#include "tests/support/refused_port.h"
 
 namespace tw::net {
 namespace {
@@ -237,30 +237,11 @@ TEST_F(TransferTimeouts, SilenceBeforeTheHeadAndMidBody) {
 }
 
 TEST_F(TransferTimeouts, ConnectThatNeverCompletes) {
-  // A listener whose accept queue is full: a further connect stays unanswered.
-  int port = 0;
-  int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(listen(listener, 0), 0);
-  socklen_t length = sizeof addr;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
-  port = ntohs(addr.sin_port);
-  std::vector<int> fillers;
-  for (int i = 0; i < 4; ++i) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    (void)connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    fillers.push_back(fd);
-  }
-  std::this_thread::sleep_for(50ms);
+  tw::testing::FullBacklogListener listener;
   Collect sink;
   Clock::duration took;
-  EXPECT_EQ(RunTimed(Base(port) + "/", sink, &took), TransferEnd::kCouldNotConnect);
+  EXPECT_EQ(RunTimed(Base(listener.port()) + "/", sink, &took), TransferEnd::kCouldNotConnect);
   EXPECT_LT(took, std::chrono::milliseconds(kLimitMs) + 1s);
-  for (int fd : fillers) close(fd);
-  close(listener);
 }
 
 TEST_F(TransferTimeouts, PlatformDefaultsWhereNoneAreSet) {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-namespace tw::test {
+namespace tw::testing {
 
 // Checks `done` every millisecond until it holds or `limit` has passed. Use as
 // ASSERT_TRUE(WaitFor(...)): on giving up, the failure says what never came.
@@ -27,4 +27,4 @@ template <class Predicate>
   return ::testing::AssertionSuccess();
 }
 
-}  // namespace tw::test
+}  // namespace tw::testing

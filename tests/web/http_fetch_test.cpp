@@ -12,7 +12,10 @@
 #include <atomic>
 #include <chrono>
 
-#include "tests/web/local_servers.h"
+#include "tests/support/http_server.h"
+#include "tests/support/raw_server.h"
+#include "tests/support/refused_port.h"
+#include "tests/support/wait_for.h"
 #include "text/message_pump.h"
 #include "text/system_texts.h"
 
@@ -529,10 +532,9 @@ TEST(HttpFetch, UiThreadKeepsPumpingWhileWaiting) {
   // a bound that makes the test fail rather than hang).
   constexpr int kPumpsBeforeAnswer = 20;
   RawServer slow([](int socket, const std::string&) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (pumped.load() < kPumpsBeforeAnswer && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    // Not asserted here: the client's own check below names the shortfall.
+    testing::WaitFor([] { return pumped.load() >= kPumpsBeforeAnswer; }, std::chrono::seconds(10),
+                     "the client to pump");
     RawServer::Send(socket, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
   });
   pumped = 0;

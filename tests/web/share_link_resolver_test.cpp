@@ -7,21 +7,23 @@
 #include <mutex>
 
 #include "standin/content.h"
-#include "tests/web/local_servers.h"
+#include "tests/support/http_server.h"
+#include "tests/support/refused_port.h"
+#include "tests/support/standin.h"
 #include "web/http_fetch.h"
 #include "web/share_host.h"
 
 namespace tw {
 namespace {
 
-using testing::StandinProcess;
+using testing::Standin;
 
 constexpr char kCode[] = "abcdEFGH1234";
 
 class ShareLinkResolverTest : public ::testing::Test {
  protected:
   void Start(const std::vector<std::string>& arguments) {
-    standin_ = std::make_unique<StandinProcess>(arguments);
+    standin_ = std::make_unique<Standin>(arguments);
     ASSERT_GT(standin_->port(), 0);
     host_ = "127.0.0.1:" + std::to_string(standin_->port());
     setenv(kShareHostVariable, host_.c_str(), 1);
@@ -30,7 +32,7 @@ class ShareLinkResolverTest : public ::testing::Test {
 
   Text ShareLink() const { return "https://" + host_ + "/t/" + kCode; }
 
-  std::unique_ptr<StandinProcess> standin_;
+  std::unique_ptr<Standin> standin_;
   std::string host_;
 };
 

@@ -26,6 +26,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/wait_for.h"
+
 namespace httplib {
 
 namespace detail {
@@ -211,7 +213,9 @@ class Server {
 
   void stop() {
     stopping_ = true;
-    while (running_) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // The accept loop looks at the flag every 20 ms.
+    EXPECT_TRUE(tw::testing::WaitFor([this] { return !running_; }, std::chrono::seconds(10),
+                                     "the accept loop to end"));
     if (listener_ != INVALID_SOCKET) {
       ::closesocket(listener_);
       listener_ = INVALID_SOCKET;

@@ -1,5 +1,3 @@
-#include "child_process.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+#include "tests/support/child_process.h"
 
 extern char** environ;
 

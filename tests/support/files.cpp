@@ -1,0 +1,28 @@
+#include "tests/support/files.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace tw::testing {
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string Pattern(std::size_t size, uint32_t seed) {
+  std::string out(size, '\0');
+  uint32_t x = seed * 2654435761u + 1;
+  for (std::size_t i = 0; i < size; ++i) {
+    x = x * 1664525u + 1013904223u;
+    out[i] = static_cast<char>(x >> 24);
+  }
+  return out;
+}
+
+}  // namespace tw::testing
