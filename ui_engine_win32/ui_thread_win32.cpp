@@ -80,6 +80,16 @@ bool StartUiThread() {
   gMessageWindow = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                    nullptr, ModuleInstance(), nullptr);
   if (gMessageWindow == nullptr) return false;
+  // Without a desktop (Wine with no X display) the message window works but
+  // no window can show: the engine cannot run.
+  HWND probe = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                               nullptr, ModuleInstance(), nullptr);
+  if (probe == nullptr) {
+    DestroyWindow(gMessageWindow);
+    gMessageWindow = nullptr;
+    return false;
+  }
+  DestroyWindow(probe);
   gUiThread.store(GetCurrentThreadId());
   return true;
 }
