@@ -1,8 +1,10 @@
 // Controls written and read through the engine, from the UI thread and from
 // others, checked against what their windows really hold.
+// clang-format off
+#include <windows.h>  // before the other Win32 headers, which need its types
 #include <commctrl.h>
+// clang-format on
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <atomic>
 #include <chrono>
