@@ -24,3 +24,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
+
+# The engine asks for Microsoft YaHei, else SimSun; the prefix maps both to
+# the CJK font installed here (fonts-wqy-microhei), so Chinese is readable.
+substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+if ! grep -q '"Microsoft YaHei"=' "$WINEPREFIX/system.reg"; then
+  for face in "Microsoft YaHei" "SimSun"; do
+    wine reg add "$substitutes" /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+  done
+  wineserver -w
+fi

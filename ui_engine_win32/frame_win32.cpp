@@ -97,8 +97,13 @@ void FrameWindow::SetCloseHot(bool hot) {
 LRESULT FrameWindow::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND window = Window();
   switch (message) {
-    case WM_ERASEBKGND:
+    case WM_ERASEBKGND: {
+      // The flat toolbar is see-through and asks its parent for the background.
+      RECT client{};
+      GetClientRect(window, &client);
+      PaintSkin(reinterpret_cast<HDC>(wParam), client, title_, closeHot_);
       return 1;
+    }
     case WM_PAINT:
     case WM_PRINTCLIENT:
       PaintBuffered(window, message, wParam, [this](HDC dc, const RECT& client) {
