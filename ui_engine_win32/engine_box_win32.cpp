@@ -64,6 +64,13 @@ SIZE TextSize(const std::wstring& text, HFONT font, int maxWidth, UINT format) {
   return SIZE{area.right, area.bottom};
 }
 
+// An answer that arrives as a sent message (a click from a tool, from another
+// thread) leaves the box's GetMessage waiting: a posted message wakes it.
+void Finish(Box* box) {
+  box->done = true;
+  PostMessageW(box->window, WM_NULL, 0, 0);
+}
+
 LRESULT CALLBACK BoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -117,16 +124,16 @@ LRESULT CALLBACK BoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
       if (id == IDCANCEL) {
-        box->done = true;
+        Finish(box);
       } else if (id == IDOK || id >= kFirstButton) {
         // Enter presses the first button.
         box->result = id == IDOK ? 0 : id - kFirstButton;
-        box->done = true;
+        Finish(box);
       }
       return 0;
     }
     case WM_CLOSE:
-      box->done = true;
+      Finish(box);
       return 0;
     default:
       return DefWindowProcW(window, message, wParam, lParam);
@@ -164,9 +171,9 @@ bool OpenBox(Box& box, int width, int height) {
   }
   const int left = (around.left + around.right - width) / 2;
   const int top = (around.top + around.bottom - height) / 2;
-  box.window = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kBoxClass,
-                               box.title.c_str(), WS_POPUP | WS_CLIPCHILDREN, left, top, width,
-                               height, owner, nullptr, ModuleInstance(), &box);
+  box.window =
+      CreateWindowExW(WS_EX_CONTROLPARENT, kBoxClass, box.title.c_str(), WS_POPUP | WS_CLIPCHILDREN,
+                      left, top, width, height, owner, nullptr, ModuleInstance(), &box);
   return box.window != nullptr;
 }
 
@@ -177,7 +184,7 @@ void RunBox(Box& box, HWND focus) {
   const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
   if (ownerWasEnabled) EnableWindow(owner, FALSE);
   ShowWindow(box.window, SW_SHOW);
-  SetForegroundWindow(box.window);
+  UpdateWindow(box.window);
   if (focus != nullptr) SetFocus(focus);
   MSG message{};
   while (!box.done) {
