@@ -202,5 +202,31 @@ TEST_F(EngineControls, ToolbarButtonsReportTheirIndex) {
   EXPECT_EQ(clicked, 1);
 }
 
+// The program may destroy a control from inside that control's own event: its
+// handle is dead at once, its window goes once the event has returned.
+TEST_F(EngineControls, ControlDestroyedInItsOwnClickGoesAfterTheEvent) {
+  struct Destroyer {
+    UiControl self = 0;
+    int clicks = 0;
+  } state;
+  auto destroy = [](void* context, int32_t code, int32_t, int32_t, int32_t, int32_t) -> int32_t {
+    auto* seen = static_cast<Destroyer*>(context);
+    if (code != UI_EVENT_CLICK) return 0;
+    ++seen->clicks;
+    ControlDestroy(seen->self);
+    return 0;
+  };
+  state.self = CreateControl_Label(window_, 16, 128, 496, 24, destroy, &state);
+  SetText(state.self, L"D:\\");
+  HWND labelWindow = WindowOfControl(frame_, state.self);
+  ASSERT_NE(labelWindow, nullptr);
+  SendMessageW(labelWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(labelWindow, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(state.clicks, 1);
+  EXPECT_EQ(GetText(state.self), L"<none>") << "the handle outlived ControlDestroy";
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(labelWindow); }, 5s))
+      << "the label's window was never destroyed";
+}
+
 }  // namespace
 }  // namespace tw::test
