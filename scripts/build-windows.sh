@@ -24,3 +24,21 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
+
+# The virtual displays here have no window manager: Wine then places and maps
+# the windows itself, instead of waiting two seconds on one for every window
+# it hides.
+if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg"; then
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wineserver -w
+fi
+
+# The engine asks for Microsoft YaHei, else SimSun; the prefix maps both to
+# the CJK font installed here (fonts-wqy-microhei), so Chinese is readable.
+substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+if ! grep -q '"Microsoft YaHei"=' "$WINEPREFIX/system.reg"; then
+  for face in "Microsoft YaHei" "SimSun"; do
+    wine reg add "$substitutes" /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+  done
+  wineserver -w
+fi

@@ -13,6 +13,8 @@ packages=(
   clang-format clang-tidy clang libclang-rt-14-dev
   # Windows: the cross toolchain, Wine to run what it builds, the installer compiler.
   g++-mingw-w64-x86-64-posix wine wine64 nsis zip
+  # Screenshots of the Windows program on the virtual display.
+  x11-apps netpbm
   # Linux package: icons, desktop entry and metainfo checks, the .deb and its check.
   librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian x11-utils
 )

@@ -4,6 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Wine makes windows only on an X display, and the Wine services started below
+# keep the display they were started on: the whole run gets one virtual display.
+if [ -z "${DISPLAY:-}" ]; then
+  exec scripts/with-display.sh bash "$0" "$@"
+fi
+
 build=build/windows
 scripts/build-windows.sh "$build"
 

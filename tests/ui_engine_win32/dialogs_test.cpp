@@ -1,0 +1,145 @@
+// The engine's boxes, answered from a second thread through their windows
+// while the UI thread waits in them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "tests/ui_engine_win32/engine_driver.h"
+
+namespace tw::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr wchar_t kBoxClass[] = L"TarnwickEngineBox";
+
+// Plays the user: waits for the box the UI thread opens and acts on it.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(std::function<void(HWND)> act)
+      : uiThread_(GetCurrentThreadId()), thread_([this, act = std::move(act)] {
+          box_ = WaitForThreadWindow(uiThread_, kBoxClass, 10s);
+          // With no box the UI thread would wait for ever; closing nothing is
+          // harmless, and the test fails on box_ below.
+          if (box_ != nullptr) act(box_);
+        }) {}
+  ~BoxAnswerer() {
+    if (thread_.joinable()) thread_.join();
+  }
+  BoxAnswerer(const BoxAnswerer&) = delete;
+  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+  // Joins and tells whether a box was found.
+  bool Found() {
+    thread_.join();
+    return box_ != nullptr;
+  }
+
+ private:
+  DWORD uiThread_;
+  HWND box_ = nullptr;
+  std::thread thread_;
+};
+
+class EngineBoxes : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(StartEngineHere()) << "the engine did not start"; }
+};
+
+TEST_F(EngineBoxes, SecondOfTwoButtonsGivesOne) {
+  int buttons = 0;
+  std::wstring shownTitle;
+  BoxAnswerer user([&](HWND box) {
+    buttons = CountChildren(box, L"Button");
+    shownTitle = TextOf(box);
+    HWND cancel = FindChild(box, L"Button", L"取消");
+    if (cancel != nullptr) {
+      SendMessageW(cancel, BM_CLICK, 0, 0);
+    } else {
+      PostMessageW(box, WM_CLOSE, 0, 0);
+    }
+  });
+  EngineText title(L"请您核对文件名："), path(L"D:\\\\win10.iso"), captions(L"确认&&取消");
+  const int32_t result = EngineMessageBox(title.get(), path.get(), captions.get());
+  ASSERT_TRUE(user.Found()) << "no box window appeared";
+  EXPECT_EQ(buttons, 2);
+  EXPECT_EQ(shownTitle, L"请您核对文件名：");
+  EXPECT_EQ(result, 1);
+}
+
+TEST_F(EngineBoxes, FirstButtonGivesZeroAndClosingGivesMinusOne) {
+  {
+    BoxAnswerer user([](HWND box) {
+      if (HWND ok = FindChild(box, L"Button", L"确认")) SendMessageW(ok, BM_CLICK, 0, 0);
+    });
+    EngineText title(L"  "), message(L"你还没输入文件名，无法继续"), captions(L"确认");
+    EXPECT_EQ(EngineMessageBox(title.get(), message.get(), captions.get()), 0);
+    ASSERT_TRUE(user.Found());
+  }
+  {
+    BoxAnswerer user([](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); });
+    EngineText title(L"关于"), message(L"Tarnwick"), captions(L"确定");
+    EXPECT_EQ(EngineMessageBox(title.get(), message.get(), captions.get()), -1);
+    ASSERT_TRUE(user.Found());
+  }
+}
+
+TEST_F(EngineBoxes, InputBoxGivesTheTypedTextAndWhetherItWasDismissed) {
+  {
+    BoxAnswerer user([](HWND box) {
+      HWND field = FindChild(box, L"Edit");
+      HWND button = FindChild(box, L"Button", L"确认");
+      if (field == nullptr || button == nullptr) return;
+      SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"win10 2004 64"));
+      SendMessageW(button, BM_CLICK, 0, 0);
+    });
+    EngineText prompt(L"请输入文件名："), caption(L"确认");
+    int32_t dismissed = 7;
+    const std::wstring typed = TakeText(EngineInputBox(prompt.get(), caption.get(), &dismissed));
+    ASSERT_TRUE(user.Found());
+    EXPECT_EQ(typed, L"win10 2004 64");
+    EXPECT_EQ(dismissed, 0);
+  }
+  {
+    BoxAnswerer user([](HWND box) {
+      if (HWND field = FindChild(box, L"Edit")) {
+        SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"half typed"));
+      }
+      PostMessageW(box, WM_CLOSE, 0, 0);
+    });
+    EngineText prompt(L"请输入文件名："), caption(L"确认");
+    int32_t dismissed = 0;
+    TakeText(EngineInputBox(prompt.get(), caption.get(), &dismissed));
+    ASSERT_TRUE(user.Found());
+    EXPECT_NE(dismissed, 0);
+  }
+}
+
+// The download thread opens the completion box; it waits for the answer while
+// the UI thread shows the box.
+TEST_F(EngineBoxes, BoxAskedForByAnotherThreadOpensOnTheUiThread) {
+  BoxAnswerer user([](HWND box) {
+    if (HWND ok = FindChild(box, L"Button", L"确定")) SendMessageW(ok, BM_CLICK, 0, 0);
+  });
+  std::atomic<int32_t> result{-5};
+  std::thread downloader([&] {
+    EngineText title(L"  "), message(L"下载完成"), captions(L"确定");
+    result = EngineMessageBox(title.get(), message.get(), captions.get());
+  });
+  const bool answered = PumpUntil([&] { return result.load() != -5; }, 15s);
+  downloader.join();
+  ASSERT_TRUE(user.Found()) << "the box did not open on the UI thread";
+  ASSERT_TRUE(answered) << "the downloader was never answered";
+  EXPECT_EQ(result.load(), 0);
+}
+
+TEST_F(EngineBoxes, DocumentsFolderIsAnAbsolutePath) {
+  const std::wstring folder = TakeText(EngineDocumentsFolder());
+  ASSERT_GE(folder.size(), 3u);
+  EXPECT_EQ(folder.substr(1, 2), L":\\") << "not a drive path: " << folder.size();
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,142 @@
+#include "ui_engine_win32/common_controls_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "ui_engine_win32/ui_thread_win32.h"
+
+namespace tw::engine {
+namespace {
+
+int ToInt(int64_t number) {
+  return static_cast<int>(std::clamp<int64_t>(number, INT32_MIN, INT32_MAX));
+}
+
+HWND MakeSystemWindow(const wchar_t* className, DWORD style, HWND parent, int left, int top,
+                      int width, int height) {
+  return CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | style, left, top,
+                         std::max(width, 0), std::max(height, 0), parent, nullptr, ModuleInstance(),
+                         nullptr);
+}
+
+}  // namespace
+
+void StartCommonControls() {
+  // The manifest in the engine's resources asks for version 6; a process
+  // whose own manifest does not would get the old, unthemed controls.
+  ACTCTXW context{};
+  context.cbSize = sizeof(context);
+  context.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  context.hModule = ModuleInstance();
+  context.lpResourceName = MAKEINTRESOURCEW(2);
+  HANDLE activation = CreateActCtxW(&context);
+  if (activation != INVALID_HANDLE_VALUE) {
+    ULONG_PTR cookie = 0;
+    // Stays active for the life of the UI thread.
+    ActivateActCtx(activation, &cookie);
+  }
+  INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                    ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&classes);
+}
+
+bool ProgressBar::Create(HWND parent, int left, int top, int width, int height) {
+  HWND window = MakeSystemWindow(PROGRESS_CLASSW, PBS_SMOOTH, parent, left, top, width, height);
+  if (window == nullptr) return false;
+  SendMessageW(window, PBM_SETRANGE32, 0, 100);
+  SendMessageW(window, PBM_SETPOS, 0, 0);
+  Attach(window);
+  WatchSystemWindow(window);
+  return true;
+}
+
+int32_t ProgressBar::SetProperty(int32_t property, const UiValue& value) {
+  switch (property) {
+    case UI_PROP_VALUE: {
+      // Out-of-range positions show as the nearest end rather than being dropped.
+      const int top = static_cast<int>(SendMessageW(Window(), PBM_GETRANGE, FALSE, 0));
+      SendMessageW(Window(), PBM_SETPOS,
+                   static_cast<WPARAM>(std::clamp(ToInt(value.number), 0, top)), 0);
+      return 1;
+    }
+    case UI_PROP_RANGE_MAX:
+      SendMessageW(Window(), PBM_SETRANGE32, 0, std::max(ToInt(value.number), 1));
+      return 1;
+    default:
+      return Control::SetProperty(property, value);
+  }
+}
+
+int32_t ProgressBar::GetProperty(int32_t property, UiValue* value) {
+  switch (property) {
+    case UI_PROP_VALUE:
+      value->number = SendMessageW(Window(), PBM_GETPOS, 0, 0);
+      return 1;
+    case UI_PROP_RANGE_MAX:
+      value->number = SendMessageW(Window(), PBM_GETRANGE, FALSE, 0);
+      return 1;
+    default:
+      return Control::GetProperty(property, value);
+  }
+}
+
+bool ToolBar::Create(HWND parent, int left, int top, int width, int height) {
+  HWND window = MakeSystemWindow(
+      TOOLBARCLASSNAMEW,
+      TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, parent, left,
+      top, width, height);
+  if (window == nullptr) return false;
+  SendMessageW(window, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  SendMessageW(window, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
+  UseUiFont(window);
+  Attach(window);
+  WatchSystemWindow(window);
+  return true;
+}
+
+int32_t ToolBar::InsertButton(int32_t position, const std::wstring& caption) {
+  const auto count = static_cast<int32_t>(SendMessageW(Window(), TB_BUTTONCOUNT, 0, 0));
+  const int32_t index = position < 0 || position > count ? count : position;
+  // "&" would otherwise mark a shortcut letter and vanish from the caption.
+  std::wstring shown;
+  for (wchar_t unit : caption) {
+    shown += unit;
+    if (unit == L'&') shown += L'&';
+  }
+  TBBUTTON button{};
+  button.iBitmap = I_IMAGENONE;
+  button.idCommand = nextCommand_++;
+  button.fsState = TBSTATE_ENABLED;
+  button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
+  button.iString = reinterpret_cast<INT_PTR>(shown.c_str());
+  if (!SendMessageW(Window(), TB_INSERTBUTTONW, static_cast<WPARAM>(index),
+                    reinterpret_cast<LPARAM>(&button))) {
+    return -1;
+  }
+  return index;
+}
+
+LRESULT ToolBar::Command(WPARAM wParam, LPARAM) {
+  const auto index =
+      static_cast<int32_t>(SendMessageW(Window(), TB_COMMANDTOINDEX, LOWORD(wParam), 0));
+  if (index >= 0) Emit(UI_EVENT_TOOLBAR, index);
+  return 0;
+}
+
+EngineTimer::~EngineTimer() { KillTimer(MessageWindow(), static_cast<UINT_PTR>(Handle())); }
+
+void EngineTimer::SetIntervalMs(int32_t intervalMs) {
+  if (intervalMs <= 0) {
+    KillTimer(MessageWindow(), static_cast<UINT_PTR>(Handle()));
+    return;
+  }
+  SetTimer(MessageWindow(), static_cast<UINT_PTR>(Handle()), static_cast<UINT>(intervalMs),
+           nullptr);
+}
+
+void TimerTicked(UiControl handle) {
+  if (auto* timer = FindAs<EngineTimer>(handle)) timer->Tick();
+}
+
+}  // namespace tw::engine

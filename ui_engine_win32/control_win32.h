@@ -1,0 +1,116 @@
+// What every engine control shares: its event callback, its property set, its
+// handle and its window. Controls live on the UI thread only, as does the
+// handle table.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "ui_engine/engine_abi.h"
+
+namespace tw::engine {
+
+HINSTANCE ModuleInstance();
+
+class Control {
+ public:
+  Control(UiEventCallback callback, void* context) : callback_(callback), context_(context) {}
+  virtual ~Control() = default;
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  HWND Window() const { return window_; }
+  UiControl Handle() const { return handle_; }
+
+  // 1 when the property exists for this control and was written or read.
+  virtual int32_t SetProperty(int32_t property, const UiValue& value);
+  virtual int32_t GetProperty(int32_t property, UiValue* value);
+
+  // Kept exactly as written; only a picture box draws it, clamped to 0..8.
+  int32_t HoverLevel() const { return hoverLevel_; }
+  void SetHoverLevel(int32_t level);
+
+  // Notifications a child control sends its parent window come back to the
+  // control they are about.
+  virtual LRESULT Command(WPARAM, LPARAM) { return 0; }
+  virtual LRESULT Notify(NMHDR*) { return 0; }
+
+  // The callback's result is the program's business, not the engine's.
+  void Emit(int32_t code, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0);
+
+  // Gives the control a handle; a control with a window is found through it
+  // ("UiEngine_Control" on the window) and dies with it.
+  void Attach(HWND window);
+
+ protected:
+  virtual void HoverLevelChanged() {}
+
+ private:
+  UiEventCallback callback_;
+  void* context_;
+  HWND window_ = nullptr;
+  UiControl handle_ = 0;
+  int32_t hoverLevel_ = 0;
+  std::wstring text_;  // for controls that show no text of their own
+};
+
+// A control whose window class is the engine's own: its messages come to WindowMessage.
+class OwnWindowControl : public Control {
+ public:
+  using Control::Control;
+
+  // Creates the window of `className` (registered on first use) and attaches it.
+  bool CreateOwn(const wchar_t* className, DWORD style, DWORD exStyle, int left, int top, int width,
+                 int height, HWND parent);
+
+ protected:
+  // Child notifications, the end of the window and anything not handled here
+  // are taken care of by the caller.
+  virtual LRESULT WindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+// A control over a window of a system class: the window's end frees it.
+void WatchSystemWindow(HWND window);
+
+// Null for 0, unknown or destroyed handles.
+Control* FindControl(UiControl handle);
+Control* ControlOfWindow(HWND window);
+HWND FindWindowOf(UiControl handle);
+template <class T>
+T* FindAs(UiControl handle) {
+  return dynamic_cast<T*>(FindControl(handle));
+}
+// Forgets a control and deletes it; its window, if any, is already gone.
+void Forget(Control* control);
+// Forgets the controls of `window` and the windows inside it, which stay
+// until the window is destroyed.
+void ForgetTree(HWND window);
+
+// The window procedure of every window class the engine registers: it routes
+// child notifications and frees the control when its window goes.
+LRESULT ForwardChildMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* handled);
+void ControlWindowDestroyed(HWND window);
+
+// Timers have no window; the message window's WM_TIMER reaches them here.
+void TimerTicked(UiControl handle);
+
+// Texts.
+std::wstring ReadText(const UiText* text);
+std::string ReadBytes(const UiText* text);
+UiText* NewTextBuffer(const wchar_t* units, size_t count);
+inline UiText* NewTextBuffer(const std::wstring& text) {
+  return NewTextBuffer(text.data(), text.size());
+}
+std::wstring WindowText(HWND window);
+
+// The program's texts are Chinese: Microsoft YaHei, else SimSun.
+HFONT UiFont();
+HFONT CaptionFont();
+void UseUiFont(HWND window, HFONT font = nullptr);
+
+}  // namespace tw::engine

@@ -1,0 +1,299 @@
+// The C functions of the engine. Each one moves its work to the UI thread and
+// translates between the plain C values and the controls. exports.def names
+// them, and only them, for the DLL's export table.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "ui_engine/engine_abi.h"
+#include "ui_engine_win32/common_controls_win32.h"
+#include "ui_engine_win32/control_win32.h"
+#include "ui_engine_win32/dialogs_win32.h"
+#include "ui_engine_win32/engine_box_win32.h"
+#include "ui_engine_win32/face_label_win32.h"
+#include "ui_engine_win32/frame_win32.h"
+#include "ui_engine_win32/list_view_win32.h"
+#include "ui_engine_win32/ui_thread_win32.h"
+
+using namespace tw::engine;
+
+namespace {
+
+enum class Kind { Window, Label, PictureBox, ProgressBar, Toolbar, ListView };
+
+template <class T>
+UiControl Keep(T* control, bool created) {
+  if (created) return control->Handle();
+  delete control;
+  return 0;
+}
+
+UiControl Make(Kind kind, HWND parent, int left, int top, int width, int height,
+               UiEventCallback callback, void* context) {
+  switch (kind) {
+    case Kind::Window: {
+      auto* frame = new FrameWindow(callback, context);
+      return Keep(frame, frame->Create(parent, left, top, width, height));
+    }
+    case Kind::Label: {
+      auto* label = new TextLabel(callback, context);
+      const bool caption = dynamic_cast<FaceBox*>(ControlOfWindow(parent)) != nullptr;
+      return Keep(label, label->Create(parent, caption, left, top, width, height));
+    }
+    case Kind::PictureBox: {
+      auto* face = new FaceBox(callback, context);
+      return Keep(face, face->Create(parent, left, top, width, height));
+    }
+    case Kind::ProgressBar: {
+      auto* bar = new ProgressBar(callback, context);
+      return Keep(bar, bar->Create(parent, left, top, width, height));
+    }
+    case Kind::Toolbar: {
+      auto* bar = new ToolBar(callback, context);
+      return Keep(bar, bar->Create(parent, left, top, width, height));
+    }
+    case Kind::ListView: {
+      auto* list = new ListView(callback, context);
+      return Keep(list, list->Create(parent, left, top, width, height));
+    }
+  }
+  return 0;
+}
+
+UiControl Create(Kind kind, UiControl parent, int32_t left, int32_t top, int32_t width,
+                 int32_t height, UiEventCallback callback, void* context) {
+  return CallOnUiThread<UiControl>(0, [&]() -> UiControl {
+    HWND parentWindow = nullptr;
+    if (parent != 0) {
+      parentWindow = FindWindowOf(parent);
+      if (parentWindow == nullptr) return 0;
+    }
+    // Only the window itself stands alone; every other control needs one.
+    if (kind != Kind::Window && parentWindow == nullptr) return 0;
+    return Make(kind, parentWindow, left, top, width, height, callback, context);
+  });
+}
+
+UiText* EmptyText() { return NewTextBuffer(nullptr, 0); }
+
+UiText* OrEmpty(UiText* text) { return text != nullptr ? text : EmptyText(); }
+
+}  // namespace
+
+extern "C" {
+
+UiText* MakeTextBuffer(const uint16_t* units, int32_t unitCount) {
+  return NewTextBuffer(reinterpret_cast<const wchar_t*>(units),
+                       unitCount > 0 ? static_cast<size_t>(unitCount) : 0);
+}
+
+void ReleaseTextBuffer(UiText* text) { std::free(text); }
+
+int32_t EngineStartup(void*) {
+  StartCommonControls();
+  return StartUiThread() ? 1 : 0;
+}
+
+int32_t EngineRunMessageLoop(void) {
+  // Only the UI thread can run its loop; another thread gets no loop to wait on.
+  if (!OnUiThread()) return -1;
+  return RunLoop();
+}
+
+void EngineQuitMessageLoop(int32_t code) {
+  RunOnUiThread([code] { QuitLoop(code); });
+}
+
+void EngineProcessMessages(void) {
+  if (OnUiThread()) ProcessQueued();
+}
+
+UiControl EngineCreateTimer(int32_t intervalMs, UiEventCallback callback, void* context) {
+  return CallOnUiThread<UiControl>(0, [&] {
+    auto* timer = new EngineTimer(callback, context);
+    timer->Attach(nullptr);
+    timer->SetIntervalMs(intervalMs);
+    return timer->Handle();
+  });
+}
+
+void EngineSetTimerInterval(UiControl timer, int32_t intervalMs) {
+  RunOnUiThread([&] {
+    if (auto* found = FindAs<EngineTimer>(timer)) found->SetIntervalMs(intervalMs);
+  });
+}
+
+UiControl CreateControl_Window(UiControl parent, int32_t left, int32_t top, int32_t width,
+                               int32_t height, UiEventCallback callback, void* context) {
+  return Create(Kind::Window, parent, left, top, width, height, callback, context);
+}
+
+UiControl CreateControl_Label(UiControl parent, int32_t left, int32_t top, int32_t width,
+                              int32_t height, UiEventCallback callback, void* context) {
+  return Create(Kind::Label, parent, left, top, width, height, callback, context);
+}
+
+UiControl CreateControl_PictureBox(UiControl parent, int32_t left, int32_t top, int32_t width,
+                                   int32_t height, UiEventCallback callback, void* context) {
+  return Create(Kind::PictureBox, parent, left, top, width, height, callback, context);
+}
+
+UiControl CreateControl_ProgressBar(UiControl parent, int32_t left, int32_t top, int32_t width,
+                                    int32_t height, UiEventCallback callback, void* context) {
+  return Create(Kind::ProgressBar, parent, left, top, width, height, callback, context);
+}
+
+UiControl CreateControl_Toolbar(UiControl parent, int32_t left, int32_t top, int32_t width,
+                                int32_t height, UiEventCallback callback, void* context) {
+  return Create(Kind::Toolbar, parent, left, top, width, height, callback, context);
+}
+
+UiControl CreateControl_ListView(UiControl parent, int32_t left, int32_t top, int32_t width,
+                                 int32_t height, UiEventCallback callback, void* context) {
+  return Create(Kind::ListView, parent, left, top, width, height, callback, context);
+}
+
+int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property, UiValue* value) {
+  if (value == nullptr || (message != UI_MSG_SET && message != UI_MSG_GET)) return 0;
+  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
+    Control* found = FindControl(control);
+    if (found == nullptr) return 0;
+    if (message == UI_MSG_SET) return found->SetProperty(property, *value);
+    value->text = nullptr;
+    return found->GetProperty(property, value);
+  });
+}
+
+// Controls are child windows that move with their window already.
+void ControlSyncGeometry(UiControl, int32_t) {}
+
+void ControlDestroy(UiControl control) {
+  RunOnUiThread([&] {
+    Control* found = FindControl(control);
+    if (found == nullptr) return;
+    HWND window = found->Window();
+    if (window == nullptr) {
+      Forget(found);
+      return;
+    }
+    ForgetTree(window);
+    ShowWindow(window, SW_HIDE);
+    // Later, because the control may be destroyed from inside its own event.
+    DestroyLater(window);
+  });
+}
+
+void ControlShow(UiControl window) {
+  RunOnUiThread([&] {
+    if (auto* frame = FindAs<FrameWindow>(window)) {
+      frame->ShowFrame();
+    } else if (HWND found = FindWindowOf(window)) {
+      ShowWindow(found, SW_SHOW);
+    }
+  });
+}
+
+void ControlSetEnabled(UiControl control, int32_t enabled) {
+  RunOnUiThread([&] {
+    if (HWND found = FindWindowOf(control)) EnableWindow(found, enabled != 0 ? TRUE : FALSE);
+  });
+}
+
+int32_t ControlGetEnabled(UiControl control) {
+  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
+    // The control's own state: a caption stays enabled in its own right while
+    // its face is disabled, as the program set it.
+    HWND found = FindWindowOf(control);
+    return found != nullptr && IsWindowEnabled(found) ? 1 : 0;
+  });
+}
+
+void ControlSetHoverLevel(UiControl control, int32_t level) {
+  RunOnUiThread([&] {
+    if (Control* found = FindControl(control)) found->SetHoverLevel(level);
+  });
+}
+
+int32_t ControlGetHoverLevel(UiControl control) {
+  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
+    Control* found = FindControl(control);
+    return found != nullptr ? found->HoverLevel() : 0;
+  });
+}
+
+void ControlSetBusyCursor(UiControl window, int32_t busy) {
+  RunOnUiThread([&] {
+    if (auto* frame = FindAs<FrameWindow>(window)) frame->SetBusy(busy != 0);
+  });
+}
+
+int32_t InsertButton_Toolbar(UiControl toolbar, int32_t position, const UiText* caption) {
+  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
+    auto* bar = FindAs<ToolBar>(toolbar);
+    return bar != nullptr ? bar->InsertButton(position, ReadText(caption)) : -1;
+  });
+}
+
+int32_t InsertColumn_ListView(UiControl list, int32_t position, const UiText* title,
+                              int32_t width) {
+  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
+    auto* view = FindAs<ListView>(list);
+    return view != nullptr ? view->InsertColumn(position, ReadText(title), width) : -1;
+  });
+}
+
+int32_t GetColumnWidth_ListView(UiControl list, int32_t column) {
+  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
+    auto* view = FindAs<ListView>(list);
+    return view != nullptr ? view->ColumnWidth(column) : 0;
+  });
+}
+
+int32_t InsertItem_ListView(UiControl list, int32_t position) {
+  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
+    auto* view = FindAs<ListView>(list);
+    return view != nullptr ? view->InsertRow(position) : -1;
+  });
+}
+
+void SetItemTitle_ListView(UiControl list, int32_t row, int32_t column, const UiText* text) {
+  RunOnUiThread([&] {
+    if (auto* view = FindAs<ListView>(list)) view->SetCell(row, column, ReadText(text));
+  });
+}
+
+UiText* GetItemTitle_ListView(UiControl list, int32_t row, int32_t column) {
+  return OrEmpty(CallOnUiThread<UiText*>(nullptr, [&]() -> UiText* {
+    auto* view = FindAs<ListView>(list);
+    return view != nullptr ? NewTextBuffer(view->Cell(row, column)) : nullptr;
+  }));
+}
+
+int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiText* captions) {
+  return CallOnUiThread<int32_t>(
+      -1, [&] { return ShowMessageBox(ReadText(title), ReadText(message), ReadText(captions)); });
+}
+
+UiText* EngineInputBox(const UiText* prompt, const UiText* buttonCaption, int32_t* dismissed) {
+  bool wasDismissed = true;
+  UiText* text = CallOnUiThread<UiText*>(nullptr, [&] {
+    return NewTextBuffer(ShowInputBox(ReadText(prompt), ReadText(buttonCaption), &wasDismissed));
+  });
+  if (dismissed != nullptr) *dismissed = wasDismissed ? 1 : 0;
+  return OrEmpty(text);
+}
+
+void SystemMessageBox(const UiText* title, const UiText* message) {
+  RunOnUiThread([&] { ShowSystemMessageBox(ReadText(title), ReadText(message)); });
+}
+
+UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox) {
+  return OrEmpty(CallOnUiThread<UiText*>(nullptr, [&] {
+    return NewTextBuffer(ShowFolderBrowser(ReadText(title), ReadText(initialFolder), editBox != 0));
+  }));
+}
+
+// Reading the folder touches no window, so any thread answers it itself.
+UiText* EngineDocumentsFolder(void) { return NewTextBuffer(DocumentsFolder()); }
+
+}  // extern "C"

@@ -1,0 +1,168 @@
+#include "ui_engine_win32/frame_win32.h"
+
+#include <windowsx.h>
+
+#include "ui_engine_win32/paint_win32.h"
+
+namespace tw::engine {
+namespace {
+
+constexpr wchar_t kFrameClass[] = L"TarnwickEngineFrame";
+
+BOOL CALLBACK NoteShownFrame(HWND window, LPARAM found) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (IsWindowVisible(window) && wcscmp(name, kFrameClass) == 0) {
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+bool FrameWindow::Create(HWND owner, int left, int top, int width, int height) {
+  return CreateOwn(kFrameClass, WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU,
+                   WS_EX_APPWINDOW, left, top, width > 1 ? width : 1, height > 1 ? height : 1,
+                   owner);
+}
+
+int32_t FrameWindow::SetProperty(int32_t property, const UiValue& value) {
+  switch (property) {
+    case UI_PROP_TEXT:
+      title_ = ReadText(value.text);
+      // The taskbar shows the window's own text.
+      SetWindowTextW(Window(), title_.c_str());
+      InvalidateRect(Window(), nullptr, FALSE);
+      return 1;
+    case UI_PROP_BACKGROUND:
+      // Kept, not drawn: the skin's plain body is what an empty or undecodable
+      // image shows too.
+      background_ = ReadBytes(value.text);
+      InvalidateRect(Window(), nullptr, FALSE);
+      return 1;
+    default:
+      return Control::SetProperty(property, value);
+  }
+}
+
+int32_t FrameWindow::GetProperty(int32_t property, UiValue* value) {
+  switch (property) {
+    case UI_PROP_TEXT:
+      value->text = NewTextBuffer(title_);
+      return 1;
+    case UI_PROP_CLIENT_WIDTH: {
+      RECT client{};
+      GetClientRect(Window(), &client);
+      value->number = client.right;
+      return 1;
+    }
+    default:
+      return Control::GetProperty(property, value);
+  }
+}
+
+void FrameWindow::ShowFrame() {
+  if (!created_) {
+    created_ = true;
+    Emit(UI_EVENT_CREATED);
+  }
+  ShowWindow(Window(), SW_SHOW);
+  SetForegroundWindow(Window());
+  UpdateWindow(Window());
+}
+
+void FrameWindow::SetBusy(bool busy) {
+  if (busy_ == busy) return;
+  busy_ = busy;
+  // The pointer changes now, not only when it next moves.
+  POINT at{};
+  GetCursorPos(&at);
+  HWND under = WindowFromPoint(at);
+  if (under == Window() || IsChild(Window(), under)) {
+    SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  }
+}
+
+void FrameWindow::SetCloseHot(bool hot) {
+  if (closeHot_ == hot) return;
+  closeHot_ = hot;
+  RECT client{};
+  GetClientRect(Window(), &client);
+  const RECT close = CloseButtonRect(client);
+  InvalidateRect(Window(), &close, FALSE);
+}
+
+LRESULT FrameWindow::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND window = Window();
+  switch (message) {
+    case WM_ERASEBKGND: {
+      // The flat toolbar is see-through and asks its parent for the background.
+      RECT client{};
+      GetClientRect(window, &client);
+      PaintSkin(reinterpret_cast<HDC>(wParam), client, title_, closeHot_);
+      return 1;
+    }
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+      PaintBuffered(window, message, wParam, [this](HDC dc, const RECT& client) {
+        PaintSkin(dc, client, title_, closeHot_);
+      });
+      return 0;
+    case WM_NCHITTEST:
+      return SkinHitTest(window, lParam);
+    case WM_SETCURSOR:
+      if (busy_) {
+        SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+        return TRUE;
+      }
+      break;
+    case WM_MOUSEMOVE: {
+      RECT client{};
+      GetClientRect(window, &client);
+      const RECT close = CloseButtonRect(client);
+      const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      SetCloseHot(PtInRect(&close, at) != FALSE);
+      TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window, 0};
+      TrackMouseEvent(&track);
+      return 0;
+    }
+    case WM_MOUSELEAVE:
+      SetCloseHot(false);
+      return 0;
+    case WM_LBUTTONDOWN:
+      closePressed_ = closeHot_;
+      if (closePressed_) SetCapture(window);
+      return 0;
+    case WM_LBUTTONUP:
+      if (closePressed_) {
+        closePressed_ = false;
+        ReleaseCapture();
+        if (closeHot_) PostMessageW(window, WM_CLOSE, 0, 0);
+      }
+      return 0;
+    case WM_CLOSE:
+      ShowWindow(window, SW_HIDE);
+      Emit(UI_EVENT_CLOSED);
+      return 0;
+    default:
+      break;
+  }
+  return OwnWindowControl::WindowMessage(message, wParam, lParam);
+}
+
+HWND ShownFrame() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), NoteShownFrame, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+bool ShowBusyCursor(HWND window) {
+  auto* frame = dynamic_cast<FrameWindow*>(ControlOfWindow(GetAncestor(window, GA_ROOT)));
+  if (frame == nullptr || !frame->Busy()) return false;
+  SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+  return true;
+}
+
+}  // namespace tw::engine

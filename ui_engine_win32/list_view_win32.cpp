@@ -1,0 +1,160 @@
+#include "ui_engine_win32/list_view_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace tw::engine {
+
+bool ListView::Create(HWND parent, int left, int top, int width, int height) {
+  HWND window = CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, left,
+      top, std::max(width, 0), std::max(height, 0), parent, nullptr, ModuleInstance(), nullptr);
+  if (window == nullptr) return false;
+  ListView_SetExtendedListViewStyle(window,
+                                    LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_GRIDLINES);
+  UseUiFont(window);
+  Attach(window);
+  WatchSystemWindow(window);
+  return true;
+}
+
+int32_t ListView::SetProperty(int32_t property, const UiValue& value) {
+  if (property != UI_PROP_SELECTED_ROW) return Control::SetProperty(property, value);
+  const int64_t row = value.number;
+  SelectRow(row >= 0 && row <= INT32_MAX ? static_cast<int32_t>(row) : -1);
+  return 1;
+}
+
+int32_t ListView::GetProperty(int32_t property, UiValue* value) {
+  switch (property) {
+    case UI_PROP_SELECTED_ROW:
+      value->number = SelectedRow();
+      return 1;
+    case UI_PROP_ROW_COUNT:
+      value->number = RowCount();
+      return 1;
+    case UI_PROP_CLIENT_WIDTH: {
+      RECT client{};
+      GetClientRect(Window(), &client);
+      value->number = client.right;
+      return 1;
+    }
+    default:
+      return Control::GetProperty(property, value);
+  }
+}
+
+LRESULT ListView::Notify(NMHDR* header) {
+  switch (header->code) {
+    case LVN_ITEMCHANGED: {
+      const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
+      const bool nowSelected = (change->uNewState & LVIS_SELECTED) != 0;
+      const bool wasSelected = (change->uOldState & LVIS_SELECTED) != 0;
+      if ((change->uChanged & LVIF_STATE) != 0 && nowSelected && !wasSelected) {
+        Emit(UI_EVENT_SELECT, change->iItem);
+      }
+      return 0;
+    }
+    case HDN_BEGINTRACKW:
+    case HDN_BEGINTRACKA:
+    case HDN_DIVIDERDBLCLICKW:
+    case HDN_DIVIDERDBLCLICKA:
+      // TRUE keeps a hidden column's divider where it is.
+      return Hidden(reinterpret_cast<const NMHEADERW*>(header)->iItem) ? TRUE : FALSE;
+    default:
+      return 0;
+  }
+}
+
+bool ListView::Hidden(int column) const {
+  return column >= 0 && static_cast<size_t>(column) < hidden_.size() &&
+         hidden_[static_cast<size_t>(column)];
+}
+
+int32_t ListView::InsertColumn(int32_t position, const std::wstring& title, int32_t width) {
+  const auto count = static_cast<int32_t>(hidden_.size());
+  const int32_t column = position < 0 || position > count ? count : position;
+  std::wstring shown = title;
+  LVCOLUMNW entry{};
+  entry.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+  entry.fmt = LVCFMT_LEFT;
+  entry.cx = std::max(width, 0);
+  entry.pszText = shown.data();
+  const auto inserted = static_cast<int32_t>(SendMessageW(
+      Window(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&entry)));
+  if (inserted < 0) return -1;
+  hidden_.insert(hidden_.begin() + inserted, width <= 0);
+  return inserted;
+}
+
+int32_t ListView::ColumnWidth(int32_t column) const {
+  if (column < 0 || column >= static_cast<int32_t>(hidden_.size()) || Hidden(column)) return 0;
+  return static_cast<int32_t>(SendMessageW(Window(), LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+int32_t ListView::RowCount() const {
+  return static_cast<int32_t>(SendMessageW(Window(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+int32_t ListView::InsertRow(int32_t position) {
+  const int32_t count = RowCount();
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = position < 0 || position > count ? count : position;
+  item.pszText = const_cast<wchar_t*>(L"");
+  return static_cast<int32_t>(
+      SendMessageW(Window(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void ListView::SetCell(int32_t row, int32_t column, const std::wstring& text) {
+  if (row < 0 || row >= RowCount() || column < 0 ||
+      column >= static_cast<int32_t>(hidden_.size())) {
+    return;
+  }
+  std::wstring copy = text;
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = copy.data();
+  SendMessageW(Window(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
+               reinterpret_cast<LPARAM>(&item));
+}
+
+std::wstring ListView::Cell(int32_t row, int32_t column) const {
+  if (row < 0 || row >= RowCount() || column < 0 ||
+      column >= static_cast<int32_t>(hidden_.size())) {
+    return {};
+  }
+  // The list copies at most the buffer's size less one; a full buffer may
+  // mean a longer text, so it grows until the text fits.
+  for (size_t size = 256;; size *= 2) {
+    std::wstring buffer(size, L'\0');
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer.data();
+    item.cchTextMax = static_cast<int>(size);
+    const auto copied = static_cast<size_t>(SendMessageW(
+        Window(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+    if (copied + 1 < size || size >= (1u << 20)) {
+      buffer.resize(std::min(copied, size));
+      return buffer;
+    }
+  }
+}
+
+int32_t ListView::SelectedRow() const {
+  return static_cast<int32_t>(
+      SendMessageW(Window(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void ListView::SelectRow(int32_t row) {
+  if (row < 0 || row >= RowCount()) {
+    ListView_SetItemState(Window(), -1, 0, LVIS_SELECTED);
+    return;
+  }
+  ListView_SetItemState(Window(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_EnsureVisible(Window(), row, FALSE);
+}
+
+}  // namespace tw::engine

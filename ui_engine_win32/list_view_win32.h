@@ -1,0 +1,37 @@
+// The list with columns: a report-style list view with whole-row selection.
+// A column inserted with no width is hidden: it keeps texts the program reads
+// back (the catalog's share links) but never shows and cannot be dragged open.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui_engine_win32/control_win32.h"
+
+namespace tw::engine {
+
+class ListView : public Control {
+ public:
+  using Control::Control;
+  bool Create(HWND parent, int left, int top, int width, int height);
+
+  int32_t SetProperty(int32_t property, const UiValue& value) override;
+  int32_t GetProperty(int32_t property, UiValue* value) override;
+  LRESULT Notify(NMHDR* header) override;
+
+  int32_t InsertColumn(int32_t position, const std::wstring& title, int32_t width);
+  int32_t ColumnWidth(int32_t column) const;
+  int32_t InsertRow(int32_t position);
+  void SetCell(int32_t row, int32_t column, const std::wstring& text);
+  std::wstring Cell(int32_t row, int32_t column) const;
+
+ private:
+  int32_t RowCount() const;
+  int32_t SelectedRow() const;
+  void SelectRow(int32_t row);
+  bool Hidden(int column) const;
+
+  std::vector<bool> hidden_;  // per column
+};
+
+}  // namespace tw::engine
