@@ -13,7 +13,7 @@
 
 #include "tests/ui_engine_win32/engine_driver.h"
 
-namespace tw::test {
+namespace tw::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -229,4 +229,4 @@ TEST_F(EngineControls, ControlDestroyedInItsOwnClickGoesAfterTheEvent) {
 }
 
 }  // namespace
-}  // namespace tw::test
+}  // namespace tw::testing

@@ -8,7 +8,7 @@
 
 #include "tests/ui_engine_win32/engine_driver.h"
 
-namespace tw::test {
+namespace tw::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -142,4 +142,4 @@ TEST_F(EngineBoxes, DocumentsFolderIsAnAbsolutePath) {
 }
 
 }  // namespace
-}  // namespace tw::test
+}  // namespace tw::testing

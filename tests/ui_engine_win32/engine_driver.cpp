@@ -3,7 +3,7 @@
 #include <thread>
 #include <vector>
 
-namespace tw::test {
+namespace tw::testing {
 
 EngineText::EngineText(const std::wstring& text)
     : text_(MakeTextBuffer(reinterpret_cast<const uint16_t*>(text.data()),
@@ -125,4 +125,4 @@ int64_t GetNumber(UiControl control, int32_t property) {
   return value.number;
 }
 
-}  // namespace tw::test
+}  // namespace tw::testing

@@ -10,7 +10,7 @@
 
 #include "ui_engine/engine_abi.h"
 
-namespace tw::test {
+namespace tw::testing {
 
 // A text buffer made by the engine, released when it goes.
 class EngineText {
@@ -58,4 +58,4 @@ std::wstring GetText(UiControl control);
 int32_t SetNumber(UiControl control, int32_t property, int64_t number);
 int64_t GetNumber(UiControl control, int32_t property);
 
-}  // namespace tw::test
+}  // namespace tw::testing

@@ -9,7 +9,7 @@
 #include "tests/support/wait_for.h"
 #include "tests/ui_engine_win32/engine_driver.h"
 
-namespace tw::test {
+namespace tw::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -66,4 +66,4 @@ TEST(EngineLoopEnd, CallsAfterTheLoopEndedReturnAtOnce) {
 }
 
 }  // namespace
-}  // namespace tw::test
+}  // namespace tw::testing
