@@ -21,5 +21,10 @@ wineserver -p 60
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 status=0
 (cd "$build" && ctest --output-on-failure -j "$(nproc)") || status=$?
+# The packages, with the scripted engine in them so that the installed program
+# runs with no display; then the installer's round trip in this prefix.
+scripts/package-windows.sh --build "$build" --engine "$build/scripted/UiEngine.dll" &&
+  scripts/check-windows-installer.sh "$build/dist/tarnwick-$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")-setup.exe" "$build" ||
+  status=1
 wineserver -k || true
 exit "$status"

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Checks the Windows installer under Wine, in the build's own prefix: a silent
+# install into Program Files, the installed program started from another
+# folder (so that it finds its engine beside itself through the system's
+# search) and recording its run, then a silent uninstall that leaves neither
+# the folder nor the Start-menu entry behind.
+#
+#   scripts/check-windows-installer.sh SETUP.exe [BUILD_DIR]
+#
+# The installer must carry the scripted engine (package-windows.sh --engine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+setup=$(realpath "$1")
+build=${2:-build/windows}
+export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+drive_c=$WINEPREFIX/drive_c
+installed="$drive_c/Program Files/Tarnwick"
+menu_entry="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarnwick.lnk"
+work=$(mktemp -d /tmp/tw_installer.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+fail() {
+  echo "installer check FAILED: $*" >&2
+  exit 1
+}
+
+# Waits (at most $2 seconds) for the test named $1 to hold.
+wait_until() {
+  local what=$1 seconds=$2
+  for ((i = 0; i < seconds * 10; i++)); do
+    if eval "$what"; then return 0; fi
+    sleep 0.1
+  done
+  fail "still not true after ${seconds}s: $what"
+}
+
+wine "$setup" /S </dev/null >/dev/null 2>&1 || fail "the installer ended with $?"
+wait_until '[ -f "$installed/uninstall.exe" ]' 60
+for file in tarnwick.exe UiEngine.dll README.txt; do
+  [ -f "$installed/$file" ] || fail "$file is not installed"
+done
+[ -f "$menu_entry" ] || fail "no Start-menu entry"
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick' /reg:64 \
+  </dev/null 2>/dev/null | tr -d '\r' >"$work/key.txt" || true
+grep -q 'DisplayVersion.*REG_SZ' "$work/key.txt" || fail "no version in the uninstall key"
+grep -q 'Publisher.*REG_SZ.*Tarnwick developers' "$work/key.txt" || fail "no publisher in the uninstall key"
+
+# Started from a folder without the engine: only the search from the
+# program's own folder can find it.
+printf 'wait ^selected\nclose\n' >"$work/script.txt"
+(cd "$work" && TW_UI_SCRIPT="$(winpath "$work/script.txt")" TW_UI_RECORD="$(winpath "$work/record.txt")" \
+  timeout 120 wine "C:\\Program Files\\Tarnwick\\tarnwick.exe" </dev/null >/dev/null 2>&1) ||
+  fail "the installed program ended with $?"
+grep -q '^control 1 window' "$work/record.txt" || fail "the installed program opened no window"
+grep -q '^selected' "$work/record.txt" || fail "the installed program did not fill its catalog"
+
+# The uninstaller copies itself away and returns at once; the copy removes the folder.
+wine "C:\\Program Files\\Tarnwick\\uninstall.exe" /S </dev/null >/dev/null 2>&1 ||
+  fail "the uninstaller ended with $?"
+wait_until '[ ! -e "$installed" ]' 60
+[ ! -e "$menu_entry" ] || fail "the Start-menu entry is still there"
+if wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick' /reg:64 \
+  </dev/null >/dev/null 2>&1; then
+  fail "the uninstall key is still there"
+fi
+echo "installer check passed: installed, ran, uninstalled"
