@@ -27,10 +27,12 @@ linux=build/linux
 cmake -S . -B "$linux" -G Ninja -DTW_WINDOWS_BUILD_DIR="$PWD/$build" >/dev/null
 cmake --build "$linux" -j "$(nproc)" --target app_wine_e2e_tests
 (cd "$linux" && ctest -L wine --output-on-failure -j "$(nproc)") || status=$?
-# The packages, with the scripted engine in them so that the installed program
-# runs with no display; then the installer's round trip in this prefix.
+# The packages, with the scripted engine in them so that the packed program
+# runs with no display; then the zip's and the installer's checks in this prefix.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
 scripts/package-windows.sh --build "$build" --engine "$build/scripted/UiEngine.dll" &&
-  scripts/check-windows-installer.sh "$build/dist/tarnwick-$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")-setup.exe" "$build" ||
+  scripts/check-windows-packages.sh "$build/dist/tarnwick-$version-windows-x64.zip" \
+    "$build/dist/tarnwick-$version-setup.exe" "$build" ||
   status=1
 wineserver -k || true
 exit "$status"
