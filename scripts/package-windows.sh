@@ -39,9 +39,9 @@ stage=$dist/Tarnwick
 rm -rf "$dist"
 mkdir -p "$stage"
 
-# The packaged program carries no debugging symbols.
+# The packaged program and engine carry no debugging symbols.
 x86_64-w64-mingw32-strip -o "$stage/tarnwick.exe" "$build/bin/tarnwick.exe"
-cp "$engine" "$stage/UiEngine.dll"
+x86_64-w64-mingw32-strip -o "$stage/UiEngine.dll" "$engine"
 # Notepad on every Windows reads UTF-8 with its mark and CRLF line ends.
 {
   printf '\xef\xbb\xbf'
