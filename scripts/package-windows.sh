@@ -4,8 +4,8 @@
 #
 #   scripts/package-windows.sh [--engine PATH/UiEngine.dll] [--build DIR]
 #
-# The engine is the Windows tree's ui_engine_win32 target when the tree has
-# one; --engine names another UiEngine.dll (the tests pass the scripted one).
+# The engine is the Windows tree's own (ui_engine_win32/, built beside the
+# program); --engine names another UiEngine.dll (the tests pass the scripted one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,16 +19,11 @@ while (($#)); do
   esac
 done
 
-scripts/build-windows.sh "$build" tarnwick
-if [ -z "$engine" ]; then
-  if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^ui_engine_win32:'; then
-    cmake --build "$build" --target ui_engine_win32
-    engine=$(find "$build" -name UiEngine.dll -path '*ui_engine_win32*' | head -n 1)
-  fi
-  if [ -z "$engine" ] || [ ! -f "$engine" ]; then
-    echo "This tree has no Win32 UI engine yet: name a UiEngine.dll with --engine." >&2
-    exit 1
-  fi
+if [ -n "$engine" ]; then
+  scripts/build-windows.sh "$build" tarnwick
+else
+  scripts/build-windows.sh "$build" tarnwick UiEngine
+  engine=$build/bin/UiEngine.dll
 fi
 
 cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
