@@ -105,7 +105,6 @@ static ChildProcess StartProgram(const fs::path&, ChildProcess::Options options)
   return ChildProcess(TARNWICK_PATH, std::move(options));
 }
 #endif
-}
 
 int Session::Run(const std::string& script) {
   std::ofstream(dir() / "script.txt") << script;
