@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "text/convert.h"
+#include "text/path_separator.h"
 #include "text/system_texts.h"
 #include "ui_engine/ui.h"
 #include "web/share_host.h"
@@ -38,7 +39,7 @@ Text ImageCatalog() {
 
 Text DefaultSaveFolder() {
   Text folder = ui::DocumentsFolder();
-  if (!folder.empty() && folder.back() != '/') folder += '/';
+  if (!folder.empty() && !folder.ends_with(kPathSeparator)) folder += kPathSeparator;
   return folder + Texts().defaultFolderName;
 }
 

@@ -1,5 +1,6 @@
 #include "tests/app/tarnwick_session.h"
 
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -70,21 +71,51 @@ std::optional<std::string> Record::Last(const std::string& what, int id) const {
   return last;
 }
 
+// The Windows program runs under Wine from a copy in the session folder, with
+// the scripted engine beside it; the native one finds the engine through the
+// folder it runs in.
+#if defined(TW_WINE_PATH)
+Session::Session() : folder_("session") {
+  fs::create_directories(documents());
+  fs::copy_file(TARNWICK_PATH, dir() / "tarnwick.exe");
+  fs::copy_file(SCRIPTED_ENGINE_PATH, dir() / "UiEngine.dll");
+}
+
+std::string Session::ProgramPath(const fs::path& path) {
+  std::string out = "Z:" + path.string();
+  std::replace(out.begin(), out.end(), '/', '\\');
+  return out;
+}
+
+static ChildProcess StartProgram(const fs::path& dir, ChildProcess::Options options) {
+  options.args.insert(options.args.begin(), (dir / "tarnwick.exe").string());
+  // Wine's own diagnostics would bury the program's in the captured error output.
+  options.env.emplace("WINEDEBUG", "-all");
+  return ChildProcess(TW_WINE_PATH, std::move(options));
+}
+#else
 Session::Session() : folder_("session") {
   fs::create_directories(documents());
   fs::create_symlink(SCRIPTED_ENGINE_PATH, dir() / "libUiEngine.so");
 }
 
+std::string Session::ProgramPath(const fs::path& path) { return path.string(); }
+
+static ChildProcess StartProgram(const fs::path&, ChildProcess::Options options) {
+  return ChildProcess(TARNWICK_PATH, std::move(options));
+}
+#endif
+
 int Session::Run(const std::string& script) {
   std::ofstream(dir() / "script.txt") << script;
   ChildProcess::Options options;
   options.workingDirectory = dir().string();
-  options.env["TW_UI_SCRIPT"] = (dir() / "script.txt").string();
-  options.env["TW_UI_RECORD"] = (dir() / "record.txt").string();
+  options.env["TW_UI_SCRIPT"] = ProgramPath(dir() / "script.txt");
+  options.env["TW_UI_RECORD"] = ProgramPath(dir() / "record.txt");
   options.env["TW_UI_DEADLINE_MS"] = "45000";
-  if (useDocuments_) options.env["TW_UI_DOCUMENTS"] = documents().string();
+  if (useDocuments_) options.env["TW_UI_DOCUMENTS"] = ProgramPath(documents());
   if (!shareHost_.empty()) options.env["TARNWICK_SHARE_HOST"] = shareHost_;
-  ChildProcess program(TARNWICK_PATH, options);
+  ChildProcess program = StartProgram(dir(), options);
   std::optional<int> code = program.Wait(std::chrono::seconds(60));
   stderr_ = program.StandardError();
   return code.value_or(-1);

@@ -50,6 +50,9 @@ class Session {
 
   std::filesystem::path dir() const { return folder_.dir(); }
   std::filesystem::path documents() const { return dir() / "documents"; }
+  // A path of this machine as the program sees it: the same path for the
+  // native program, its Wine drive form (Z:\...) for the Windows one.
+  static std::string ProgramPath(const std::filesystem::path& path);
 
   void UseDocuments(bool on) { useDocuments_ = on; }
   void ShareHost(const std::string& host) { shareHost_ = host; }

@@ -1,7 +1,5 @@
 #include "tests/scripted_engine/engine.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -265,7 +263,7 @@ void Watchdog(uint64_t session) {
     if (e.session != session || e.loopReturned) return;
     if (Clock::now() >= e.deadline + kStuckGrace) {
       RecordLine(e, "stuck");
-      _exit(124);
+      std::_Exit(124);
     }
   }
 }

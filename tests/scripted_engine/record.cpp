@@ -1,8 +1,6 @@
 #include "tests/scripted_engine/record.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include "tests/scripted_engine/record_file.h"
 #include "tests/scripted_engine/utf16.h"
 
 namespace tw::scripted {
@@ -34,27 +32,21 @@ std::string EscapeText(std::string_view utf8) {
 std::string EscapeText(std::u16string_view text) { return EscapeText(Utf16ToUtf8(text)); }
 
 Recorder::~Recorder() {
-  if (fd_ >= 0) close(fd_);
+  if (file_ >= 0) CloseRecordFile(file_);
 }
 
 void Recorder::Open(const std::string& path) {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  if (file_ >= 0) CloseRecordFile(file_);
+  file_ = -1;
   lines_.clear();
-  if (!path.empty()) fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (!path.empty()) file_ = OpenRecordFile(path);
 }
 
 void Recorder::Add(std::string line) {
-  if (fd_ >= 0) {
+  if (file_ >= 0) {
     // One write per line, straight to the file: a reader polling the file, or
     // a program that dies a moment later, still sees every whole line.
-    std::string out = line + '\n';
-    size_t done = 0;
-    while (done < out.size()) {
-      const ssize_t n = write(fd_, out.data() + done, out.size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
+    AppendRecordFile(file_, line + '\n');
   }
   lines_.push_back(std::move(line));
 }

@@ -3,6 +3,7 @@
 // Not locked: the engine calls it under its own lock.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,7 @@ class Recorder {
   const std::vector<std::string>& lines() const { return lines_; }
 
  private:
-  int fd_ = -1;
+  intptr_t file_ = -1;
   std::vector<std::string> lines_;
 };
 
