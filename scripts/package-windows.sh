@@ -4,8 +4,8 @@
 #
 #   scripts/package-windows.sh [--engine PATH/UiEngine.dll] [--build DIR]
 #
-# The engine is the Windows tree's own (ui_engine_win32/, built beside the
-# program); --engine names another UiEngine.dll (the tests pass the scripted one).
+# The engine is the Windows tree's own (ui_engine_win32/, built into engine/);
+# --engine names another UiEngine.dll (the tests pass the scripted one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,7 +23,7 @@ if [ -n "$engine" ]; then
   scripts/build-windows.sh "$build" tarnwick
 else
   scripts/build-windows.sh "$build" tarnwick UiEngine
-  engine=$build/bin/UiEngine.dll
+  engine=$build/engine/UiEngine.dll
 fi
 
 cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
