@@ -14,7 +14,7 @@ packages=(
   # Windows: the cross toolchain, Wine to run what it builds, the installer compiler.
   g++-mingw-w64-x86-64-posix wine wine64 nsis zip
   # Screenshots of the Windows program on the virtual display.
-  x11-apps netpbm
+  x11-apps netpbm xdotool
   # Linux package: icons, desktop entry and metainfo checks, the .deb and its check.
   librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian x11-utils
 )
