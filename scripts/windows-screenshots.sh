@@ -7,9 +7,11 @@
 #
 #   scripts/windows-screenshots.sh
 #
-# Known fault: under Wine on Xvfb every box over the main window comes out as
-# a black rectangle (the box works; it is not drawn). docs/ keeps only the
-# main window and the progress until that is found.
+# Wine 8 on Xvfb presents only the first window of a virtual desktop on the
+# screen: every window opened after it (the program's boxes, and Wine's own
+# MessageBoxW just as well) holds its drawing but shows black in a capture of
+# the screen. So each step's picture is the screen with every window of the
+# program laid over it, bottom to top, each read from the window itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -41,24 +43,52 @@ cp "$win/bin/tarnwick.exe" "$win/engine/UiEngine.dll" "$run/"
 (cd "$run" && wine explorer /desktop=Tarnwick,800x600 tarnwick.exe) &
 
 shot() {
-  xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut -left 0 -top 0 -width 800 -height 600 |
-    pnmtopng >"docs/$1.png"
+  local picture="$run/screen.pnm" layer="$run/window.pnm" desktop id geometry
+  xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut -left 0 -top 0 -width 800 -height 600 >"$picture"
+  desktop=$(xwininfo -root -tree | awk '/"Tarnwick - Wine desktop"/ {print $1; exit}')
+  # xwininfo names the children top first; tac turns that into painting order.
+  xwininfo -id "$desktop" -children | grep '("tarnwick.exe"' | tac |
+    while read -r id _; do
+      xwininfo -id "$id" | grep -q 'Map State: IsViewable' || continue
+      geometry=$(xwininfo -id "$id" | awk '/-geometry/ {print $2}')
+      [[ $geometry =~ ^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$ ]] || continue
+      ((BASH_REMATCH[1] > 1 && BASH_REMATCH[2] > 1)) || continue
+      xwd -id "$id" -silent | xwdtopnm 2>/dev/null >"$layer"
+      # A window reaching past the desktop's edge stays as the screen shows it.
+      if pnmpaste "$layer" "${BASH_REMATCH[3]}" "${BASH_REMATCH[4]}" "$picture" >"$picture.next" 2>/dev/null; then
+        mv "$picture.next" "$picture"
+      fi
+    done
+  pnmtopng <"$picture" >"docs/$1.png"
 }
-# The steps wait fixed times: the program's windows have no state this script
-# could read, and every pause is far longer than the step takes under Wine.
-sleep 8
+# Waits up to 60 s for a viewable window of the program with this title.
+await_window() {
+  local id
+  for _ in $(seq 600); do
+    for id in $(xwininfo -root -tree | grep -F "\"$1\": (\"tarnwick.exe\"" | awk '{print $1}'); do
+      xwininfo -id "$id" | grep -q 'Map State: IsViewable' && { sleep 0.5; return 0; }
+    done
+    sleep 0.1
+  done
+  echo "no window \"$1\" appeared" >&2
+  return 1
+}
+# The main window and the progress have no state this script can read: their
+# pauses are far longer than those steps take under Wine.
+await_window Tarnwick
+sleep 5
 shot windows-main-window
 xdotool mousemove 173 142 click 1   # 选定下载
-sleep 3
-shot windows-input-box
+await_window "请输入文件名："
 xdotool type --delay 50 "win10-2004"
 sleep 1
+shot windows-input-box
 xdotool key Return
-sleep 3
+await_window "请您核对文件名："
 shot windows-confirm
 xdotool key Return
 sleep 4
 shot windows-download-progress
-sleep 10
+await_window "下载完成"
 shot windows-download-complete
 echo "screenshots in docs/windows-*.png"
