@@ -32,6 +32,18 @@ inline std::vector<std::string> BoxesTitled(const Record& r, const std::string& 
   return r.Starting("msgbox " + title + "\t");
 }
 
+// A text as the record writes it: backslashes doubled.
+inline std::string Recorded(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return out;
+}
+
+// `name` in `folder` as the program's boxes show it, in the record's form.
+inline std::string ShownPath(const std::filesystem::path& folder, const std::string& name) {
+  return Recorded(Session::ProgramPath(folder) + Session::kSeparator + name);
+}
+
 // The file holds exactly the stand-in's first `size` bytes.
 inline ::testing::AssertionResult HoldsServedBytes(const std::filesystem::path& path,
                                                    std::size_t size) {

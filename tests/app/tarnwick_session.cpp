@@ -81,6 +81,8 @@ Session::Session() : folder_("session") {
   fs::copy_file(SCRIPTED_ENGINE_PATH, dir() / "UiEngine.dll");
 }
 
+const char* const Session::kSeparator = "\\";
+
 std::string Session::ProgramPath(const fs::path& path) {
   std::string out = "Z:" + path.string();
   std::replace(out.begin(), out.end(), '/', '\\');
@@ -98,6 +100,8 @@ Session::Session() : folder_("session") {
   fs::create_directories(documents());
   fs::create_symlink(SCRIPTED_ENGINE_PATH, dir() / "libUiEngine.so");
 }
+
+const char* const Session::kSeparator = "/";
 
 std::string Session::ProgramPath(const fs::path& path) { return path.string(); }
 

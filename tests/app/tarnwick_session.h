@@ -53,6 +53,8 @@ class Session {
   // A path of this machine as the program sees it: the same path for the
   // native program, its Wine drive form (Z:\...) for the Windows one.
   static std::string ProgramPath(const std::filesystem::path& path);
+  // The separator the program puts between a folder and a name.
+  static const char* const kSeparator;
 
   void UseDocuments(bool on) { useDocuments_ = on; }
   void ShareHost(const std::string& host) { shareHost_ = host; }
