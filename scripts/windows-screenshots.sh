@@ -26,16 +26,10 @@ win=build/windows
 export WINEPREFIX="$PWD/$win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 run=$(mktemp -d)
-out="$run/standin.out"
-build/release/bin/share_standin --port 0 --size 104857600 --throttle 10485760 >"$out" &
-standin=$!
-trap 'wineserver -k 2>/dev/null || true; kill "$standin" 2>/dev/null || true; rm -rf "$run"' EXIT
-for _ in $(seq 100); do
-  grep -q '^PORT ' "$out" && break
-  sleep 0.1
-done
-port=$(sed -n 's/^PORT //p' "$out")
-[ -n "$port" ] || { echo "the stand-in did not start" >&2; exit 1; }
+. scripts/standin.sh
+start_standin 104857600 10485760
+trap 'wineserver -k 2>/dev/null || true; kill "$STANDIN_PID" 2>/dev/null || true; rm -rf "$run"' EXIT
+port=$STANDIN_PORT
 export TARNWICK_SHARE_HOST="127.0.0.1:$port"
 
 cp "$win/bin/tarnwick.exe" "$win/engine/UiEngine.dll" "$run/"
