@@ -229,6 +229,15 @@ struct Transfer::State {
   // some WinHTTP builds (Wine's) report it complete only once the answer
   // begins, so the wait for the answer can fall into it.
   TransferEnd AwaitSend(TransferEnd sendFailure);
+  // Between two waits of a step still running: asks the caller's poll,
+  // without the completion's lock, whether to stop.
+  bool PollSaysStop(std::unique_lock<std::mutex>& lock) {
+    if (!request.poll || completion->done || completion->woken) return false;
+    lock.unlock();
+    const bool stop = request.poll();
+    lock.lock();
+    return stop;
+  }
 
   bool OpenSession();
   TransferEnd RunHop(std::optional<Hop>* next);
@@ -292,12 +301,7 @@ TransferEnd Transfer::State::AwaitSend(TransferEnd sendFailure) {
       wakeAt = std::min(wakeAt, deadline);
     }
     completion->changed.wait_until(lock, wakeAt);
-    if (request.poll && !completion->done && !completion->woken) {
-      lock.unlock();
-      const bool stop = request.poll();
-      lock.lock();
-      if (stop) return TransferEnd::kWoken;
-    }
+    if (PollSaysStop(lock)) return TransferEnd::kWoken;
   }
   const DWORD error = completion->error;
   const bool waiting = completion->phase == SendPhase::kWaiting;
@@ -321,12 +325,7 @@ TransferEnd Transfer::State::Await(const char* step, TransferEnd onError, Transf
       return onTimeout;
     }
     completion->changed.wait_until(lock, std::min(deadline, Clock::now() + interval));
-    if (request.poll && !completion->done && !completion->woken) {
-      lock.unlock();
-      const bool stop = request.poll();
-      lock.lock();
-      if (stop) return TransferEnd::kWoken;
-    }
+    if (PollSaysStop(lock)) return TransferEnd::kWoken;
   }
   const DWORD error = completion->error;
   if (count != nullptr) *count = completion->count;
