@@ -49,4 +49,11 @@ auto Timed(const char* name, Call&& call) {
   return call();
 }
 
+// A property every input must keep; aborting makes libFuzzer keep the input.
+inline void Require(bool ok, const char* what) {
+  if (ok) return;
+  std::fprintf(stderr, "broken: %s\n", what);
+  std::abort();
+}
+
 }  // namespace tw::fuzz

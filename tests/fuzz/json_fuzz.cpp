@@ -17,13 +17,8 @@ namespace {
 
 using tw::JsonObject;
 using tw::Text;
+using tw::fuzz::Require;
 using tw::fuzz::Timed;
-
-void Require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
 
 void OnTheDocument(const Text& document, bool literal, const Text& path, const Text& value) {
   auto json = Timed("construct", [] { return std::make_unique<JsonObject>(); });

@@ -15,13 +15,8 @@ namespace {
 
 using tw::RegexObject;
 using tw::Text;
+using tw::fuzz::Require;
 using tw::fuzz::Timed;
-
-void Require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
 
 // A position is -2 (not found) or the byte offset where the text stands in
 // the subject; without the case option the bytes there are the very text.
