@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "ui_engine_common/captions.h"
 #include "ui_engine_qt/frame_window.h"
 #include "ui_engine_qt/message_text.h"
 #include "ui_engine_qt/skin.h"
@@ -128,9 +129,10 @@ int ShowMessageBox(const QString& title, const QString& message, const QString& 
   layout->addWidget(MessageArea(message, &box));
   auto* row = new QHBoxLayout;
   row->addStretch();
-  const QStringList pieces = captions.split(QStringLiteral("&&"));
-  for (int index = 0; index < pieces.size(); ++index) {
-    auto* button = new QPushButton(ButtonText(pieces.at(index)), &box);
+  const std::vector<std::u16string> pieces = SplitCaptions(captions.toStdU16String());
+  for (int index = 0; index < static_cast<int>(pieces.size()); ++index) {
+    const QString piece = QString::fromStdU16String(pieces[static_cast<size_t>(index)]);
+    auto* button = new QPushButton(ButtonText(piece), &box);
     if (index == 0) button->setDefault(true);
     // exec() reports Rejected (0) for Esc and the close button, so pressed
     // buttons report from 1 up.

@@ -1,5 +1,6 @@
 // The C functions of the engine. Each one moves its work to the UI thread and
-// translates between the plain C values and the controls.
+// translates between the plain C values and the controls; those that only
+// unpack their arguments are the shared ones of ui_engine_common/.
 // Only these functions leave the library; everything else is built hidden.
 #pragma GCC visibility push(default)
 #include "ui_engine/engine_abi.h"
@@ -8,7 +9,6 @@
 #include <QApplication>
 #include <QWidget>
 #include <algorithm>
-#include <cstdlib>
 
 #include "ui_engine_qt/basic_controls.h"
 #include "ui_engine_qt/control.h"
@@ -25,7 +25,7 @@ using namespace tw::engine;
 
 namespace {
 
-enum class Kind { Window, Label, PictureBox, ProgressBar, Toolbar, ListView };
+using Kind = ControlKind;
 
 Control* MakeControl(Kind kind, QWidget* parent, UiEventCallback callback, void* context) {
   switch (kind) {
@@ -45,8 +45,13 @@ Control* MakeControl(Kind kind, QWidget* parent, UiEventCallback callback, void*
   return nullptr;
 }
 
-UiControl Create(Kind kind, UiControl parent, int32_t left, int32_t top, int32_t width,
-                 int32_t height, UiEventCallback callback, void* context) {
+UiText* EmptyText() { return NewTextBuffer(nullptr, 0); }
+
+}  // namespace
+
+UiControl tw::engine::CreateControl(Kind kind, UiControl parent, int32_t left, int32_t top,
+                                    int32_t width, int32_t height, UiEventCallback callback,
+                                    void* context) {
   return CallOnUiThread<UiControl>(0, [&]() -> UiControl {
     QWidget* parentWidget = nullptr;
     if (parent != 0) {
@@ -67,17 +72,7 @@ UiControl Create(Kind kind, UiControl parent, int32_t left, int32_t top, int32_t
   });
 }
 
-UiText* EmptyText() { return NewTextBuffer(nullptr, 0); }
-
-}  // namespace
-
 extern "C" {
-
-UiText* MakeTextBuffer(const uint16_t* units, int32_t unitCount) {
-  return NewTextBuffer(units, unitCount);
-}
-
-void ReleaseTextBuffer(UiText* text) { std::free(text); }
 
 int32_t EngineStartup(void*) { return StartApplication() ? 1 : 0; }
 
@@ -109,36 +104,6 @@ void EngineSetTimerInterval(UiControl timer, int32_t intervalMs) {
   });
 }
 
-UiControl CreateControl_Window(UiControl parent, int32_t left, int32_t top, int32_t width,
-                               int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Window, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_Label(UiControl parent, int32_t left, int32_t top, int32_t width,
-                              int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Label, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_PictureBox(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                   int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::PictureBox, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_ProgressBar(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                    int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::ProgressBar, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_Toolbar(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Toolbar, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_ListView(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                 int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::ListView, parent, left, top, width, height, callback, context);
-}
-
 int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property, UiValue* value) {
   if (value == nullptr || (message != UI_MSG_SET && message != UI_MSG_GET)) return 0;
   return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
@@ -149,9 +114,6 @@ int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property,
     return found->GetProperty(property, value);
   });
 }
-
-// Controls are real child widgets that move with their window already.
-void ControlSyncGeometry(UiControl, int32_t) {}
 
 void ControlDestroy(UiControl control) {
   RunOnUiThread([&] {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui_engine_common/captions.h"
 #include "ui_engine_win32/control_win32.h"
 #include "ui_engine_win32/frame_win32.h"
 #include "ui_engine_win32/paint_win32.h"
@@ -40,15 +41,12 @@ std::wstring ButtonText(const std::wstring& caption) {
   return shown;
 }
 
-std::vector<std::wstring> SplitCaptions(const std::wstring& captions) {
+std::vector<std::wstring> CaptionPieces(const std::wstring& captions) {
   std::vector<std::wstring> pieces;
-  size_t start = 0;
-  for (size_t at = captions.find(L"&&"); at != std::wstring::npos;
-       at = captions.find(L"&&", start)) {
-    pieces.push_back(captions.substr(start, at - start));
-    start = at + 2;
+  for (const std::u16string& piece :
+       SplitCaptions({reinterpret_cast<const char16_t*>(captions.data()), captions.size()})) {
+    pieces.emplace_back(reinterpret_cast<const wchar_t*>(piece.data()), piece.size());
   }
-  pieces.push_back(captions.substr(start));
   return pieces;
 }
 
@@ -213,7 +211,7 @@ int ShowMessageBox(const std::wstring& title, const std::wstring& message,
   Box box;
   box.title = title;
   box.message = message;
-  const std::vector<std::wstring> pieces = SplitCaptions(captions);
+  const std::vector<std::wstring> pieces = CaptionPieces(captions);
   std::vector<int> buttonWidths;
   int buttonsWidth = 0;
   for (const std::wstring& piece : pieces) {

@@ -1,9 +1,8 @@
 // The C functions of the engine. Each one moves its work to the UI thread and
-// translates between the plain C values and the controls. exports.def names
-// them, and only them, for the DLL's export table.
+// translates between the plain C values and the controls; those that only
+// unpack their arguments are the shared ones of ui_engine_common/. exports.def
+// names them, and only them, for the DLL's export table.
 #include <windows.h>
-
-#include <cstdlib>
 
 #include "ui_engine/engine_abi.h"
 #include "ui_engine_win32/common_controls_win32.h"
@@ -19,7 +18,7 @@ using namespace tw::engine;
 
 namespace {
 
-enum class Kind { Window, Label, PictureBox, ProgressBar, Toolbar, ListView };
+using Kind = ControlKind;
 
 template <class T>
 UiControl Keep(T* control, bool created) {
@@ -60,8 +59,13 @@ UiControl Make(Kind kind, HWND parent, int left, int top, int width, int height,
   return 0;
 }
 
-UiControl Create(Kind kind, UiControl parent, int32_t left, int32_t top, int32_t width,
-                 int32_t height, UiEventCallback callback, void* context) {
+UiText* OrEmpty(UiText* text) { return text != nullptr ? text : NewTextBuffer(nullptr, 0); }
+
+}  // namespace
+
+UiControl tw::engine::CreateControl(Kind kind, UiControl parent, int32_t left, int32_t top,
+                                    int32_t width, int32_t height, UiEventCallback callback,
+                                    void* context) {
   return CallOnUiThread<UiControl>(0, [&]() -> UiControl {
     HWND parentWindow = nullptr;
     if (parent != 0) {
@@ -74,20 +78,7 @@ UiControl Create(Kind kind, UiControl parent, int32_t left, int32_t top, int32_t
   });
 }
 
-UiText* EmptyText() { return NewTextBuffer(nullptr, 0); }
-
-UiText* OrEmpty(UiText* text) { return text != nullptr ? text : EmptyText(); }
-
-}  // namespace
-
 extern "C" {
-
-UiText* MakeTextBuffer(const uint16_t* units, int32_t unitCount) {
-  return NewTextBuffer(reinterpret_cast<const wchar_t*>(units),
-                       unitCount > 0 ? static_cast<size_t>(unitCount) : 0);
-}
-
-void ReleaseTextBuffer(UiText* text) { std::free(text); }
 
 int32_t EngineStartup(void*) {
   StartCommonControls();
@@ -123,36 +114,6 @@ void EngineSetTimerInterval(UiControl timer, int32_t intervalMs) {
   });
 }
 
-UiControl CreateControl_Window(UiControl parent, int32_t left, int32_t top, int32_t width,
-                               int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Window, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_Label(UiControl parent, int32_t left, int32_t top, int32_t width,
-                              int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Label, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_PictureBox(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                   int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::PictureBox, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_ProgressBar(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                    int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::ProgressBar, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_Toolbar(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Toolbar, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_ListView(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                 int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::ListView, parent, left, top, width, height, callback, context);
-}
-
 int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property, UiValue* value) {
   if (value == nullptr || (message != UI_MSG_SET && message != UI_MSG_GET)) return 0;
   return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
@@ -163,9 +124,6 @@ int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property,
     return found->GetProperty(property, value);
   });
 }
-
-// Controls are child windows that move with their window already.
-void ControlSyncGeometry(UiControl, int32_t) {}
 
 void ControlDestroy(UiControl control) {
   RunOnUiThread([&] {

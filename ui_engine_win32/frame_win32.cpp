@@ -51,12 +51,9 @@ int32_t FrameWindow::GetProperty(int32_t property, UiValue* value) {
     case UI_PROP_TEXT:
       value->text = NewTextBuffer(title_);
       return 1;
-    case UI_PROP_CLIENT_WIDTH: {
-      RECT client{};
-      GetClientRect(Window(), &client);
-      value->number = client.right;
+    case UI_PROP_CLIENT_WIDTH:
+      value->number = ClientWidth();
       return 1;
-    }
     default:
       return Control::GetProperty(property, value);
   }

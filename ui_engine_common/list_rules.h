@@ -1,0 +1,57 @@
+// The rules every list view keeps, whatever draws it: where inserted columns
+// and rows go, and its numeric properties.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "ui_engine/engine_abi.h"
+
+namespace tw::engine {
+
+// `position`, or the end when it is negative or past the end.
+inline int32_t InsertionPoint(int32_t position, int32_t count) {
+  return position < 0 || position > count ? count : position;
+}
+
+// The selected-row, row-count and client-width properties over an engine's
+// control class `Base`; anything else is `Base`'s.
+template <class Base>
+class ListProperties : public Base {
+ public:
+  template <class... Args>
+  explicit ListProperties(Args&&... args) : Base(std::forward<Args>(args)...) {}
+
+  int32_t SetProperty(int32_t property, const UiValue& value) override {
+    if (property != UI_PROP_SELECTED_ROW) return Base::SetProperty(property, value);
+    const int64_t row = value.number;
+    SelectRow(row >= 0 && row <= INT32_MAX ? static_cast<int32_t>(row) : -1);
+    return 1;
+  }
+
+  int32_t GetProperty(int32_t property, UiValue* value) override {
+    switch (property) {
+      case UI_PROP_SELECTED_ROW:
+        value->number = SelectedRow();
+        return 1;
+      case UI_PROP_ROW_COUNT:
+        value->number = RowCount();
+        return 1;
+      case UI_PROP_CLIENT_WIDTH:
+        value->number = ListClientWidth();
+        return 1;
+      default:
+        return Base::GetProperty(property, value);
+    }
+  }
+
+ protected:
+  virtual int32_t RowCount() const = 0;
+  // -1 for none.
+  virtual int32_t SelectedRow() const = 0;
+  // A row outside the list clears the selection.
+  virtual void SelectRow(int32_t row) = 0;
+  virtual int32_t ListClientWidth() const = 0;
+};
+
+}  // namespace tw::engine
