@@ -14,4 +14,13 @@ std::vector<std::u16string> SplitCaptions(std::u16string_view captions) {
   return pieces;
 }
 
+std::u16string DoubleAmpersands(std::u16string_view caption) {
+  std::u16string shown;
+  for (char16_t unit : caption) {
+    shown += unit;
+    if (unit == u'&') shown += u'&';
+  }
+  return shown;
+}
+
 }  // namespace tw::engine

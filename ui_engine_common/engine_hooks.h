@@ -8,6 +8,8 @@
 
 namespace tw::engine {
 
+class ControlCore;
+
 enum class ControlKind { Window, Label, PictureBox, ProgressBar, Toolbar, ListView };
 
 // The CreateControl_* exports, with the kind they name.
@@ -24,5 +26,15 @@ Result CallOnUiThread(Result fallback, Body&& body) {
   RunOnUiThread([&] { result = body(); });
   return result;
 }
+
+// For ui_thread_exports.cpp, from the engines whose controls live on a real UI
+// thread. The loop runs until QuitLoop; ProcessQueued handles what is already
+// queued, posted calls from other threads included.
+bool OnUiThread();
+int32_t RunLoop();
+void QuitLoop(int32_t code);
+void ProcessQueued();
+// Null for 0, unknown or destroyed handles.
+ControlCore* FindControlCore(UiControl handle);
 
 }  // namespace tw::engine

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ui_engine/engine_abi.h"
+#include "ui_engine_common/control_roles.h"
 
 namespace tw::engine {
 
@@ -17,7 +18,7 @@ inline int32_t InsertionPoint(int32_t position, int32_t count) {
 // The selected-row, row-count and client-width properties over an engine's
 // control class `Base`; anything else is `Base`'s.
 template <class Base>
-class ListProperties : public Base {
+class ListProperties : public Base, public ListRole {
  public:
   template <class... Args>
   explicit ListProperties(Args&&... args) : Base(std::forward<Args>(args)...) {}
@@ -44,14 +45,6 @@ class ListProperties : public Base {
         return Base::GetProperty(property, value);
     }
   }
-
- protected:
-  virtual int32_t RowCount() const = 0;
-  // -1 for none.
-  virtual int32_t SelectedRow() const = 0;
-  // A row outside the list clears the selection.
-  virtual void SelectRow(int32_t row) = 0;
-  virtual int32_t ListClientWidth() const = 0;
 };
 
 }  // namespace tw::engine

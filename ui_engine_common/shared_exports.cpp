@@ -1,5 +1,4 @@
-// The exports that only unpack their arguments, the same in every engine. The
-// engines link this file whole, since nothing in them refers to it.
+// The exports that only unpack their arguments, the same in every engine.
 #include <cstdlib>
 
 #include "ui_engine_common/engine_hooks.h"

@@ -24,6 +24,8 @@ UiControl Register(Control* control) {
   return handle;
 }
 
+ControlCore* FindControlCore(UiControl handle) { return FindControl(handle); }
+
 Control* FindControl(UiControl handle) {
   const auto found = gControls.find(handle);
   if (found == gControls.end() || found->second.object.isNull()) return nullptr;

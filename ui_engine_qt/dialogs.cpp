@@ -35,7 +35,9 @@ QWidget* BoxOwner() {
   return nullptr;
 }
 
-QString ButtonText(const QString& caption) { return QString(caption).replace('&', "&&"); }
+QString ButtonText(const QString& caption) {
+  return QString::fromStdU16String(DoubleAmpersands(caption.toStdU16String()));
+}
 
 constexpr int kSideMargin = 14;
 

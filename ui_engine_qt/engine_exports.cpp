@@ -1,6 +1,7 @@
 // The C functions of the engine. Each one moves its work to the UI thread and
 // translates between the plain C values and the controls; those that only
-// unpack their arguments are the shared ones of ui_engine_common/.
+// unpack their arguments or reach a control through its role are the shared
+// ones of ui_engine_common/.
 // Only these functions leave the library; everything else is built hidden.
 #pragma GCC visibility push(default)
 #include "ui_engine/engine_abi.h"
@@ -76,42 +77,11 @@ extern "C" {
 
 int32_t EngineStartup(void*) { return StartApplication() ? 1 : 0; }
 
-int32_t EngineRunMessageLoop(void) {
-  // Only the UI thread can run its loop; another thread gets no loop to wait on.
-  if (!OnUiThread()) return -1;
-  return RunLoop();
-}
-
-void EngineQuitMessageLoop(int32_t code) {
-  RunOnUiThread([code] { QuitLoop(code); });
-}
-
-void EngineProcessMessages(void) {
-  if (OnUiThread()) ProcessQueued();
-}
-
 UiControl EngineCreateTimer(int32_t intervalMs, UiEventCallback callback, void* context) {
   return CallOnUiThread<UiControl>(0, [&] {
     auto* timer = new EngineTimer(callback, context);
     timer->SetIntervalMs(intervalMs);
     return Register(timer);
-  });
-}
-
-void EngineSetTimerInterval(UiControl timer, int32_t intervalMs) {
-  RunOnUiThread([&] {
-    if (auto* found = FindAs<EngineTimer>(timer)) found->SetIntervalMs(intervalMs);
-  });
-}
-
-int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property, UiValue* value) {
-  if (value == nullptr || (message != UI_MSG_SET && message != UI_MSG_GET)) return 0;
-  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
-    Control* found = FindControl(control);
-    if (found == nullptr) return 0;
-    if (message == UI_MSG_SET) return found->SetProperty(property, *value);
-    value->text = nullptr;
-    return found->GetProperty(property, value);
   });
 }
 
@@ -151,19 +121,6 @@ int32_t ControlGetEnabled(UiControl control) {
   });
 }
 
-void ControlSetHoverLevel(UiControl control, int32_t level) {
-  RunOnUiThread([&] {
-    if (Control* found = FindControl(control)) found->SetHoverLevel(level);
-  });
-}
-
-int32_t ControlGetHoverLevel(UiControl control) {
-  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
-    Control* found = FindControl(control);
-    return found != nullptr ? found->HoverLevel() : 0;
-  });
-}
-
 void ControlSetBusyCursor(UiControl window, int32_t busy) {
   RunOnUiThread([&] {
     // Over the whole application, so the captions' own hand cursors give way
@@ -177,49 +134,6 @@ void ControlSetBusyCursor(UiControl window, int32_t busy) {
       QApplication::restoreOverrideCursor();
     }
   });
-}
-
-int32_t InsertButton_Toolbar(UiControl toolbar, int32_t position, const UiText* caption) {
-  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
-    auto* bar = FindAs<ToolBar>(toolbar);
-    return bar != nullptr ? bar->InsertButton(position, ReadText(caption)) : -1;
-  });
-}
-
-int32_t InsertColumn_ListView(UiControl list, int32_t position, const UiText* title,
-                              int32_t width) {
-  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? view->InsertColumn(position, ReadText(title), width) : -1;
-  });
-}
-
-int32_t GetColumnWidth_ListView(UiControl list, int32_t column) {
-  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? view->ColumnWidth(column) : 0;
-  });
-}
-
-int32_t InsertItem_ListView(UiControl list, int32_t position) {
-  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? view->InsertRow(position) : -1;
-  });
-}
-
-void SetItemTitle_ListView(UiControl list, int32_t row, int32_t column, const UiText* text) {
-  RunOnUiThread([&] {
-    if (auto* view = FindAs<ListView>(list)) view->SetCell(row, column, ReadText(text));
-  });
-}
-
-UiText* GetItemTitle_ListView(UiControl list, int32_t row, int32_t column) {
-  UiText* text = CallOnUiThread<UiText*>(nullptr, [&]() -> UiText* {
-    auto* view = FindAs<ListView>(list);
-    return NewTextBuffer(view != nullptr ? view->Cell(row, column) : QString());
-  });
-  return text != nullptr ? text : EmptyText();
 }
 
 int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiText* captions) {

@@ -28,10 +28,10 @@ ListView::ListView(QWidget* parent, UiEventCallback callback, void* context)
           [this] { Emit(UI_EVENT_SELECT, SelectedRow()); });
 }
 
-int32_t ListView::InsertColumn(int32_t position, const QString& title, int32_t width) {
+int32_t ListView::InsertColumn(int32_t position, const std::u16string& title, int32_t width) {
   const int column = InsertionPoint(position, model_->columnCount());
   model_->insertColumn(column);
-  model_->setHorizontalHeaderItem(column, new QStandardItem(title));
+  model_->setHorizontalHeaderItem(column, new QStandardItem(QString::fromStdU16String(title)));
   if (width <= 0) {
     setColumnHidden(column, true);
   } else {
@@ -52,7 +52,8 @@ int32_t ListView::ColumnWidth(int32_t column) const {
   return columnWidth(column);
 }
 
-void ListView::SetCell(int32_t row, int32_t column, const QString& text) {
+void ListView::SetCell(int32_t row, int32_t column, const std::u16string& units) {
+  const QString text = QString::fromStdU16String(units);
   if (row < 0 || row >= model_->rowCount() || column < 0 || column >= model_->columnCount()) return;
   QStandardItem* item = model_->item(row, column);
   if (item == nullptr) {
@@ -62,9 +63,9 @@ void ListView::SetCell(int32_t row, int32_t column, const QString& text) {
   }
 }
 
-QString ListView::Cell(int32_t row, int32_t column) const {
+std::u16string ListView::Cell(int32_t row, int32_t column) const {
   const QStandardItem* item = model_->item(row, column);
-  return item != nullptr ? item->text() : QString();
+  return item != nullptr ? item->text().toStdU16String() : std::u16string();
 }
 
 int32_t ListView::SelectedRow() const {

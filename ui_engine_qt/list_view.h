@@ -17,15 +17,11 @@ class ListView : public QTreeView, public ListProperties<Control> {
   QObject* Object() override { return this; }
   QWidget* Widget() override { return this; }
 
-  // Positions of -1 or past the end append. Both return the new index.
-  int32_t InsertColumn(int32_t position, const QString& title, int32_t width);
-  int32_t InsertRow(int32_t position);
-  // 0 for hidden and unknown columns.
-  int32_t ColumnWidth(int32_t column) const;
-
-  // Cells outside the table are neither written nor read (empty text).
-  void SetCell(int32_t row, int32_t column, const QString& text);
-  QString Cell(int32_t row, int32_t column) const;
+  int32_t InsertColumn(int32_t position, const std::u16string& title, int32_t width) override;
+  int32_t InsertRow(int32_t position) override;
+  int32_t ColumnWidth(int32_t column) const override;
+  void SetCell(int32_t row, int32_t column, const std::u16string& text) override;
+  std::u16string Cell(int32_t row, int32_t column) const override;
 
   int32_t SelectedRow() const override;
   void SelectRow(int32_t row) override;

@@ -66,6 +66,8 @@ void Control::Attach(HWND window) {
   if (window != nullptr) SetPropW(window, kHandleProperty, reinterpret_cast<HANDLE>(handle_));
 }
 
+ControlCore* FindControlCore(UiControl handle) { return FindControl(handle); }
+
 Control* FindControl(UiControl handle) {
   const auto found = gControls.find(handle);
   return found != gControls.end() ? found->second : nullptr;

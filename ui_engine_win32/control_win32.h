@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "ui_engine_common/control_core.h"
 #include "ui_engine_common/text_buffer.h"
@@ -86,6 +87,13 @@ std::wstring ReadText(const UiText* text);
 std::string ReadBytes(const UiText* text);
 inline UiText* NewTextBuffer(const std::wstring& text) {
   return NewTextBuffer(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+// The same code units as the shared code's texts and as the system's.
+inline std::wstring Wide(std::u16string_view text) {
+  return {reinterpret_cast<const wchar_t*>(text.data()), text.size()};
+}
+inline std::u16string Units(std::wstring_view text) {
+  return {reinterpret_cast<const char16_t*>(text.data()), text.size()};
 }
 std::wstring WindowText(HWND window);
 

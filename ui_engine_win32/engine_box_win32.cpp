@@ -33,20 +33,12 @@ struct Box {
 };
 
 std::wstring ButtonText(const std::wstring& caption) {
-  std::wstring shown;
-  for (wchar_t unit : caption) {
-    shown += unit;
-    if (unit == L'&') shown += L'&';
-  }
-  return shown;
+  return Wide(DoubleAmpersands(Units(caption)));
 }
 
 std::vector<std::wstring> CaptionPieces(const std::wstring& captions) {
   std::vector<std::wstring> pieces;
-  for (const std::u16string& piece :
-       SplitCaptions({reinterpret_cast<const char16_t*>(captions.data()), captions.size()})) {
-    pieces.emplace_back(reinterpret_cast<const wchar_t*>(piece.data()), piece.size());
-  }
+  for (const std::u16string& piece : SplitCaptions(Units(captions))) pieces.push_back(Wide(piece));
   return pieces;
 }
 

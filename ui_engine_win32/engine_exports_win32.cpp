@@ -1,7 +1,8 @@
 // The C functions of the engine. Each one moves its work to the UI thread and
 // translates between the plain C values and the controls; those that only
-// unpack their arguments are the shared ones of ui_engine_common/. exports.def
-// names them, and only them, for the DLL's export table.
+// unpack their arguments or reach a control through its role are the shared
+// ones of ui_engine_common/. exports.def names them, and only them, for the
+// DLL's export table.
 #include <windows.h>
 
 #include "ui_engine/engine_abi.h"
@@ -85,43 +86,12 @@ int32_t EngineStartup(void*) {
   return StartUiThread() ? 1 : 0;
 }
 
-int32_t EngineRunMessageLoop(void) {
-  // Only the UI thread can run its loop; another thread gets no loop to wait on.
-  if (!OnUiThread()) return -1;
-  return RunLoop();
-}
-
-void EngineQuitMessageLoop(int32_t code) {
-  RunOnUiThread([code] { QuitLoop(code); });
-}
-
-void EngineProcessMessages(void) {
-  if (OnUiThread()) ProcessQueued();
-}
-
 UiControl EngineCreateTimer(int32_t intervalMs, UiEventCallback callback, void* context) {
   return CallOnUiThread<UiControl>(0, [&] {
     auto* timer = new EngineTimer(callback, context);
     timer->Attach(nullptr);
     timer->SetIntervalMs(intervalMs);
     return timer->Handle();
-  });
-}
-
-void EngineSetTimerInterval(UiControl timer, int32_t intervalMs) {
-  RunOnUiThread([&] {
-    if (auto* found = FindAs<EngineTimer>(timer)) found->SetIntervalMs(intervalMs);
-  });
-}
-
-int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property, UiValue* value) {
-  if (value == nullptr || (message != UI_MSG_SET && message != UI_MSG_GET)) return 0;
-  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
-    Control* found = FindControl(control);
-    if (found == nullptr) return 0;
-    if (message == UI_MSG_SET) return found->SetProperty(property, *value);
-    value->text = nullptr;
-    return found->GetProperty(property, value);
   });
 }
 
@@ -166,65 +136,10 @@ int32_t ControlGetEnabled(UiControl control) {
   });
 }
 
-void ControlSetHoverLevel(UiControl control, int32_t level) {
-  RunOnUiThread([&] {
-    if (Control* found = FindControl(control)) found->SetHoverLevel(level);
-  });
-}
-
-int32_t ControlGetHoverLevel(UiControl control) {
-  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
-    Control* found = FindControl(control);
-    return found != nullptr ? found->HoverLevel() : 0;
-  });
-}
-
 void ControlSetBusyCursor(UiControl window, int32_t busy) {
   RunOnUiThread([&] {
     if (auto* frame = FindAs<FrameWindow>(window)) frame->SetBusy(busy != 0);
   });
-}
-
-int32_t InsertButton_Toolbar(UiControl toolbar, int32_t position, const UiText* caption) {
-  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
-    auto* bar = FindAs<ToolBar>(toolbar);
-    return bar != nullptr ? bar->InsertButton(position, ReadText(caption)) : -1;
-  });
-}
-
-int32_t InsertColumn_ListView(UiControl list, int32_t position, const UiText* title,
-                              int32_t width) {
-  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? view->InsertColumn(position, ReadText(title), width) : -1;
-  });
-}
-
-int32_t GetColumnWidth_ListView(UiControl list, int32_t column) {
-  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? view->ColumnWidth(column) : 0;
-  });
-}
-
-int32_t InsertItem_ListView(UiControl list, int32_t position) {
-  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? view->InsertRow(position) : -1;
-  });
-}
-
-void SetItemTitle_ListView(UiControl list, int32_t row, int32_t column, const UiText* text) {
-  RunOnUiThread([&] {
-    if (auto* view = FindAs<ListView>(list)) view->SetCell(row, column, ReadText(text));
-  });
-}
-
-UiText* GetItemTitle_ListView(UiControl list, int32_t row, int32_t column) {
-  return OrEmpty(CallOnUiThread<UiText*>(nullptr, [&]() -> UiText* {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? NewTextBuffer(view->Cell(row, column)) : nullptr;
-  }));
 }
 
 int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiText* captions) {

@@ -47,9 +47,9 @@ bool ListView::Hidden(int column) const {
          hidden_[static_cast<size_t>(column)];
 }
 
-int32_t ListView::InsertColumn(int32_t position, const std::wstring& title, int32_t width) {
+int32_t ListView::InsertColumn(int32_t position, const std::u16string& title, int32_t width) {
   const int32_t column = InsertionPoint(position, static_cast<int32_t>(hidden_.size()));
-  std::wstring shown = title;
+  std::wstring shown = Wide(title);
   LVCOLUMNW entry{};
   entry.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
   entry.fmt = LVCFMT_LEFT;
@@ -80,12 +80,12 @@ int32_t ListView::InsertRow(int32_t position) {
       SendMessageW(Window(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
-void ListView::SetCell(int32_t row, int32_t column, const std::wstring& text) {
+void ListView::SetCell(int32_t row, int32_t column, const std::u16string& text) {
   if (row < 0 || row >= RowCount() || column < 0 ||
       column >= static_cast<int32_t>(hidden_.size())) {
     return;
   }
-  std::wstring copy = text;
+  std::wstring copy = Wide(text);
   LVITEMW item{};
   item.iSubItem = column;
   item.pszText = copy.data();
@@ -93,7 +93,7 @@ void ListView::SetCell(int32_t row, int32_t column, const std::wstring& text) {
                reinterpret_cast<LPARAM>(&item));
 }
 
-std::wstring ListView::Cell(int32_t row, int32_t column) const {
+std::u16string ListView::Cell(int32_t row, int32_t column) const {
   if (row < 0 || row >= RowCount() || column < 0 ||
       column >= static_cast<int32_t>(hidden_.size())) {
     return {};
@@ -110,7 +110,7 @@ std::wstring ListView::Cell(int32_t row, int32_t column) const {
         Window(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
     if (copied + 1 < size || size >= (1u << 20)) {
       buffer.resize(std::min(copied, size));
-      return buffer;
+      return Units(buffer);
     }
   }
 }

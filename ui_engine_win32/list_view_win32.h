@@ -18,17 +18,17 @@ class ListView : public ListProperties<Control> {
 
   LRESULT Notify(NMHDR* header) override;
 
-  int32_t InsertColumn(int32_t position, const std::wstring& title, int32_t width);
-  int32_t ColumnWidth(int32_t column) const;
-  int32_t InsertRow(int32_t position);
-  void SetCell(int32_t row, int32_t column, const std::wstring& text);
-  std::wstring Cell(int32_t row, int32_t column) const;
-
- private:
+  int32_t InsertColumn(int32_t position, const std::u16string& title, int32_t width) override;
+  int32_t ColumnWidth(int32_t column) const override;
+  int32_t InsertRow(int32_t position) override;
+  void SetCell(int32_t row, int32_t column, const std::u16string& text) override;
+  std::u16string Cell(int32_t row, int32_t column) const override;
   int32_t RowCount() const override;
   int32_t SelectedRow() const override;
   void SelectRow(int32_t row) override;
   int32_t ListClientWidth() const override { return ClientWidth(); }
+
+ private:
   bool Hidden(int column) const;
 
   std::vector<bool> hidden_;  // per column

@@ -1,10 +1,10 @@
-#include "ui_engine_common/list_rules.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "ui_engine_common/control_core.h"
+#include "ui_engine_common/list_rules.h"
+#include "ui_engine_common/progress_rules.h"
 #include "ui_engine_common/text_buffer.h"
 
 namespace tw::engine {
@@ -23,11 +23,15 @@ class FakeList : public ListProperties<ControlCore> {
   FakeList() : ListProperties<ControlCore>(nullptr, nullptr) {}
   int32_t selected = -1;
 
- protected:
   int32_t RowCount() const override { return 5; }
   int32_t SelectedRow() const override { return selected; }
   void SelectRow(int32_t row) override { selected = row; }
   int32_t ListClientWidth() const override { return 321; }
+  int32_t InsertColumn(int32_t, const std::u16string&, int32_t) override { return -1; }
+  int32_t InsertRow(int32_t) override { return -1; }
+  int32_t ColumnWidth(int32_t) const override { return 0; }
+  void SetCell(int32_t, int32_t, const std::u16string&) override {}
+  std::u16string Cell(int32_t, int32_t) const override { return {}; }
 };
 
 int64_t Get(FakeList& list, int32_t property) {
@@ -65,6 +69,43 @@ TEST(ListProperties, ReadsItsNumbersAndLeavesTheRestToTheControl) {
   ASSERT_EQ(list.GetProperty(UI_PROP_TEXT, &value), 1);
   EXPECT_EQ(ReadUnits(value.text), u"列表");
   std::free(value.text);
+}
+
+class FakeProgress : public ProgressProperties<ControlCore> {
+ public:
+  FakeProgress() : ProgressProperties<ControlCore>(nullptr, nullptr) {}
+  int32_t position = 0, maximum = 100;
+
+ protected:
+  int32_t Position() const override { return position; }
+  void SetPosition(int32_t at) override { position = at; }
+  int32_t Maximum() const override { return maximum; }
+  void SetMaximum(int32_t top) override { maximum = top; }
+};
+
+TEST(ProgressProperties, PositionsStayWithinTheRangeAndTheMaximumIsAtLeastOne) {
+  FakeProgress bar;
+  const auto set = [&](int32_t property, int64_t number) {
+    EXPECT_EQ(bar.SetProperty(property, UiValue{number, nullptr}), 1);
+  };
+  set(UI_PROP_VALUE, 40);
+  EXPECT_EQ(bar.position, 40);
+  set(UI_PROP_VALUE, 101);
+  EXPECT_EQ(bar.position, 100);
+  set(UI_PROP_VALUE, -3);
+  EXPECT_EQ(bar.position, 0);
+  set(UI_PROP_RANGE_MAX, int64_t{1} << 40);
+  EXPECT_EQ(bar.maximum, INT32_MAX);
+  set(UI_PROP_VALUE, int64_t{1} << 33);
+  EXPECT_EQ(bar.position, INT32_MAX);
+  set(UI_PROP_RANGE_MAX, 0);
+  EXPECT_EQ(bar.maximum, 1);
+  set(UI_PROP_RANGE_MAX, INT64_MIN);
+  EXPECT_EQ(bar.maximum, 1);
+  UiValue value{0, nullptr};
+  ASSERT_EQ(bar.GetProperty(UI_PROP_RANGE_MAX, &value), 1);
+  EXPECT_EQ(value.number, 1);
+  EXPECT_EQ(bar.GetProperty(UI_PROP_SELECTED_ROW, &value), 0);
 }
 
 }  // namespace
