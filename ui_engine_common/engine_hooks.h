@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <utility>
 
 #include "ui_engine/engine_abi.h"
@@ -36,5 +37,23 @@ void QuitLoop(int32_t code);
 void ProcessQueued();
 // Null for 0, unknown or destroyed handles.
 ControlCore* FindControlCore(UiControl handle);
+
+// The boxes, modal to the program's window; each runs on the UI thread and
+// returns when it is closed. Buttons are `captions` split at "&&", in order:
+// the 0-based index of the one pressed, -1 when the box was closed without one.
+int ShowMessageBox(const std::u16string& title, const std::u16string& message,
+                   const std::u16string& captions);
+// One edit and one button; `dismissed` says the box was closed without the
+// button (Enter in the edit presses it).
+std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& buttonCaption,
+                            bool* dismissed);
+// The desktop's plain information box with an OK button.
+void ShowSystemMessageBox(const std::u16string& title, const std::u16string& message);
+// Empty when cancelled. Starts in `initialFolder` where it can; without
+// `editBox` a folder can only be picked, not typed.
+std::u16string ShowFolderBrowser(const std::u16string& title, const std::u16string& initialFolder,
+                                 bool editBox);
+// The user's documents folder, empty when there is none; any thread may ask.
+std::u16string DocumentsFolder();
 
 }  // namespace tw::engine

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 
 #include "ui_engine/engine_abi.h"
 #include "ui_engine_common/control_roles.h"
@@ -20,8 +19,7 @@ inline int32_t InsertionPoint(int32_t position, int32_t count) {
 template <class Base>
 class ListProperties : public Base, public ListRole {
  public:
-  template <class... Args>
-  explicit ListProperties(Args&&... args) : Base(std::forward<Args>(args)...) {}
+  using Base::Base;
 
   int32_t SetProperty(int32_t property, const UiValue& value) override {
     if (property != UI_PROP_SELECTED_ROW) return Base::SetProperty(property, value);
@@ -34,16 +32,17 @@ class ListProperties : public Base, public ListRole {
     switch (property) {
       case UI_PROP_SELECTED_ROW:
         value->number = SelectedRow();
-        return 1;
+        break;
       case UI_PROP_ROW_COUNT:
         value->number = RowCount();
-        return 1;
+        break;
       case UI_PROP_CLIENT_WIDTH:
         value->number = ListClientWidth();
-        return 1;
+        break;
       default:
         return Base::GetProperty(property, value);
     }
+    return 1;
   }
 };
 

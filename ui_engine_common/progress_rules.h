@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <utility>
 
 #include "ui_engine/engine_abi.h"
 
@@ -15,8 +14,7 @@ namespace tw::engine {
 template <class Base>
 class ProgressProperties : public Base {
  public:
-  template <class... Args>
-  explicit ProgressProperties(Args&&... args) : Base(std::forward<Args>(args)...) {}
+  using Base::Base;
 
   int32_t SetProperty(int32_t property, const UiValue& value) override {
     switch (property) {
@@ -33,16 +31,11 @@ class ProgressProperties : public Base {
   }
 
   int32_t GetProperty(int32_t property, UiValue* value) override {
-    switch (property) {
-      case UI_PROP_VALUE:
-        value->number = Position();
-        return 1;
-      case UI_PROP_RANGE_MAX:
-        value->number = Maximum();
-        return 1;
-      default:
-        return Base::GetProperty(property, value);
+    if (property != UI_PROP_VALUE && property != UI_PROP_RANGE_MAX) {
+      return Base::GetProperty(property, value);
     }
+    value->number = property == UI_PROP_VALUE ? Position() : Maximum();
+    return 1;
   }
 
  protected:

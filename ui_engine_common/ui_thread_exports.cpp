@@ -106,4 +106,31 @@ UiText* GetItemTitle_ListView(UiControl list, int32_t row, int32_t column) {
   return NewTextBuffer(text);
 }
 
+int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiText* captions) {
+  return CallOnUiThread<int32_t>(-1, [&] {
+    return ShowMessageBox(ReadUnits(title), ReadUnits(message), ReadUnits(captions));
+  });
+}
+
+UiText* EngineInputBox(const UiText* prompt, const UiText* buttonCaption, int32_t* dismissed) {
+  bool wasDismissed = true;
+  const std::u16string text = CallOnUiThread<std::u16string>(
+      {}, [&] { return ShowInputBox(ReadUnits(prompt), ReadUnits(buttonCaption), &wasDismissed); });
+  if (dismissed != nullptr) *dismissed = wasDismissed ? 1 : 0;
+  return NewTextBuffer(text);
+}
+
+void SystemMessageBox(const UiText* title, const UiText* message) {
+  RunOnUiThread([&] { ShowSystemMessageBox(ReadUnits(title), ReadUnits(message)); });
+}
+
+UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox) {
+  return NewTextBuffer(CallOnUiThread<std::u16string>({}, [&] {
+    return ShowFolderBrowser(ReadUnits(title), ReadUnits(initialFolder), editBox != 0);
+  }));
+}
+
+// Reading the folder touches no window, so any thread answers it itself.
+UiText* EngineDocumentsFolder(void) { return NewTextBuffer(DocumentsFolder()); }
+
 }  // extern "C"

@@ -13,12 +13,10 @@
 
 #include "ui_engine_qt/basic_controls.h"
 #include "ui_engine_qt/control.h"
-#include "ui_engine_qt/dialogs.h"
 #include "ui_engine_qt/face_box.h"
 #include "ui_engine_qt/frame_window.h"
 #include "ui_engine_qt/list_view.h"
 #include "ui_engine_qt/message_loop.h"
-#include "ui_engine_qt/text_buffer.h"
 #include "ui_engine_qt/text_label.h"
 #include "ui_engine_qt/ui_thread.h"
 
@@ -45,8 +43,6 @@ Control* MakeControl(Kind kind, QWidget* parent, UiEventCallback callback, void*
   }
   return nullptr;
 }
-
-UiText* EmptyText() { return NewTextBuffer(nullptr, 0); }
 
 }  // namespace
 
@@ -135,33 +131,5 @@ void ControlSetBusyCursor(UiControl window, int32_t busy) {
     }
   });
 }
-
-int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiText* captions) {
-  return CallOnUiThread<int32_t>(
-      -1, [&] { return ShowMessageBox(ReadText(title), ReadText(message), ReadText(captions)); });
-}
-
-UiText* EngineInputBox(const UiText* prompt, const UiText* buttonCaption, int32_t* dismissed) {
-  bool wasDismissed = true;
-  UiText* text = CallOnUiThread<UiText*>(nullptr, [&] {
-    return NewTextBuffer(ShowInputBox(ReadText(prompt), ReadText(buttonCaption), &wasDismissed));
-  });
-  if (dismissed != nullptr) *dismissed = wasDismissed ? 1 : 0;
-  return text != nullptr ? text : EmptyText();
-}
-
-void SystemMessageBox(const UiText* title, const UiText* message) {
-  RunOnUiThread([&] { ShowSystemMessageBox(ReadText(title), ReadText(message)); });
-}
-
-UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox) {
-  UiText* text = CallOnUiThread<UiText*>(nullptr, [&] {
-    return NewTextBuffer(ShowFolderBrowser(ReadText(title), ReadText(initialFolder), editBox != 0));
-  });
-  return text != nullptr ? text : EmptyText();
-}
-
-// Reading the folder touches no widget, so any thread answers it itself.
-UiText* EngineDocumentsFolder(void) { return NewTextBuffer(DocumentsFolder()); }
 
 }  // extern "C"

@@ -8,8 +8,6 @@
 #include "ui_engine/engine_abi.h"
 #include "ui_engine_win32/common_controls_win32.h"
 #include "ui_engine_win32/control_win32.h"
-#include "ui_engine_win32/dialogs_win32.h"
-#include "ui_engine_win32/engine_box_win32.h"
 #include "ui_engine_win32/face_label_win32.h"
 #include "ui_engine_win32/frame_win32.h"
 #include "ui_engine_win32/list_view_win32.h"
@@ -59,8 +57,6 @@ UiControl Make(Kind kind, HWND parent, int left, int top, int width, int height,
   }
   return 0;
 }
-
-UiText* OrEmpty(UiText* text) { return text != nullptr ? text : NewTextBuffer(nullptr, 0); }
 
 }  // namespace
 
@@ -141,32 +137,5 @@ void ControlSetBusyCursor(UiControl window, int32_t busy) {
     if (auto* frame = FindAs<FrameWindow>(window)) frame->SetBusy(busy != 0);
   });
 }
-
-int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiText* captions) {
-  return CallOnUiThread<int32_t>(
-      -1, [&] { return ShowMessageBox(ReadText(title), ReadText(message), ReadText(captions)); });
-}
-
-UiText* EngineInputBox(const UiText* prompt, const UiText* buttonCaption, int32_t* dismissed) {
-  bool wasDismissed = true;
-  UiText* text = CallOnUiThread<UiText*>(nullptr, [&] {
-    return NewTextBuffer(ShowInputBox(ReadText(prompt), ReadText(buttonCaption), &wasDismissed));
-  });
-  if (dismissed != nullptr) *dismissed = wasDismissed ? 1 : 0;
-  return OrEmpty(text);
-}
-
-void SystemMessageBox(const UiText* title, const UiText* message) {
-  RunOnUiThread([&] { ShowSystemMessageBox(ReadText(title), ReadText(message)); });
-}
-
-UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox) {
-  return OrEmpty(CallOnUiThread<UiText*>(nullptr, [&] {
-    return NewTextBuffer(ShowFolderBrowser(ReadText(title), ReadText(initialFolder), editBox != 0));
-  }));
-}
-
-// Reading the folder touches no window, so any thread answers it itself.
-UiText* EngineDocumentsFolder(void) { return NewTextBuffer(DocumentsFolder()); }
 
 }  // extern "C"
