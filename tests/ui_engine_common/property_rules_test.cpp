@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "ui_engine_common/control_core.h"
+#include "ui_engine_common/frame_rules.h"
 #include "ui_engine_common/list_rules.h"
 #include "ui_engine_common/progress_rules.h"
 #include "ui_engine_common/text_buffer.h"
@@ -106,6 +109,60 @@ TEST(ProgressProperties, PositionsStayWithinTheRangeAndTheMaximumIsAtLeastOne) {
   ASSERT_EQ(bar.GetProperty(UI_PROP_RANGE_MAX, &value), 1);
   EXPECT_EQ(value.number, 1);
   EXPECT_EQ(bar.GetProperty(UI_PROP_SELECTED_ROW, &value), 0);
+}
+
+// What the program heard and the window did, in order.
+using Steps = std::vector<std::string>;
+
+int32_t Hear(void* context, int32_t code, int32_t, int32_t, int32_t, int32_t) {
+  static_cast<Steps*>(context)->push_back("event " + std::to_string(code));
+  return 0;
+}
+
+class FakeFrame : public FrameProperties<ControlCore> {
+ public:
+  explicit FakeFrame(Steps* steps) : FrameProperties<ControlCore>(&Hear, steps), steps_(steps) {}
+  std::u16string title;
+  std::string background = "unset";
+
+ protected:
+  std::u16string Title() const override { return title; }
+  void SetTitle(const std::u16string& text) override { title = text; }
+  void SetBackground(std::string_view bytes) override { background = bytes; }
+  int32_t FrameClientWidth() const override { return 500; }
+  void ShowNow() override { steps_->push_back("shown"); }
+
+ private:
+  Steps* steps_;
+};
+
+TEST(FrameProperties, TheProgramHearsOfTheWindowOnceBeforeItFirstShows) {
+  Steps steps;
+  FakeFrame frame(&steps);
+  frame.ShowFrame();
+  frame.ShowFrame();
+  EXPECT_EQ(steps, (Steps{"event 1", "shown", "shown"}));
+}
+
+TEST(FrameProperties, TitleAndBackgroundAreTheWindowsOwn) {
+  Steps steps;
+  FakeFrame frame(&steps);
+  UiText* title = NewTextBuffer(u"下载");
+  EXPECT_EQ(frame.SetProperty(UI_PROP_TEXT, UiValue{0, title}), 1);
+  EXPECT_EQ(frame.title, u"下载");
+  // An empty text clears the image.
+  EXPECT_EQ(frame.SetProperty(UI_PROP_BACKGROUND, UiValue{0, nullptr}), 1);
+  EXPECT_EQ(frame.background, "");
+  EXPECT_EQ(frame.SetProperty(UI_PROP_BACKGROUND, UiValue{0, title}), 1);
+  EXPECT_EQ(frame.background.size(), 4u);
+  std::free(title);
+  UiValue value{0, nullptr};
+  ASSERT_EQ(frame.GetProperty(UI_PROP_TEXT, &value), 1);
+  EXPECT_EQ(ReadUnits(value.text), u"下载");
+  std::free(value.text);
+  ASSERT_EQ(frame.GetProperty(UI_PROP_CLIENT_WIDTH, &value), 1);
+  EXPECT_EQ(value.number, 500);
+  EXPECT_EQ(frame.GetProperty(UI_PROP_ROW_COUNT, &value), 0);
 }
 
 }  // namespace
