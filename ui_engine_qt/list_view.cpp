@@ -4,8 +4,6 @@
 #include <QItemSelectionModel>
 #include <QScrollBar>
 
-#include "ui_engine_qt/text_buffer.h"
-
 namespace tw::engine {
 
 ListView::ListView(QWidget* parent, UiEventCallback callback, void* context)

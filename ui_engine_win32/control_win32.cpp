@@ -203,14 +203,6 @@ LRESULT CALLBACK WatchProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 
 void WatchSystemWindow(HWND window) { SetWindowSubclass(window, WatchProcedure, 1, 0); }
 
-std::wstring ReadText(const UiText* text) {
-  const size_t count = TextUnitCount(text);
-  if (count == 0) return {};
-  return std::wstring(reinterpret_cast<const wchar_t*>(text->units), count);
-}
-
-std::string ReadBytes(const UiText* text) { return std::string(ReadByteView(text)); }
-
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');

@@ -82,13 +82,7 @@ void ControlWindowDestroyed(HWND window);
 // Timers have no window; the message window's WM_TIMER reaches them here.
 void TimerTicked(UiControl handle);
 
-// Texts.
-std::wstring ReadText(const UiText* text);
-std::string ReadBytes(const UiText* text);
-inline UiText* NewTextBuffer(const std::wstring& text) {
-  return NewTextBuffer(reinterpret_cast<const char16_t*>(text.data()), text.size());
-}
-// The same code units as the shared code's texts and as the system's.
+// Texts: the system's wide texts hold the same code units as the shared code's.
 inline std::wstring Wide(std::u16string_view text) {
   return {reinterpret_cast<const wchar_t*>(text.data()), text.size()};
 }

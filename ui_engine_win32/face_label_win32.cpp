@@ -89,7 +89,7 @@ bool FaceBox::Create(HWND parent, int left, int top, int width, int height) {
 int32_t FaceBox::SetProperty(int32_t property, const UiValue& value) {
   if (property != UI_PROP_BACKGROUND) return Control::SetProperty(property, value);
   // Kept, not decoded: the face draws its own gradient in any case.
-  image_ = ReadBytes(value.text);
+  image_ = ReadByteView(value.text);
   return 1;
 }
 
@@ -131,7 +131,7 @@ bool TextLabel::Create(HWND parent, bool caption, int left, int top, int width, 
 
 int32_t TextLabel::SetProperty(int32_t property, const UiValue& value) {
   if (property != UI_PROP_TEXT) return Control::SetProperty(property, value);
-  text_ = ReadText(value.text);
+  text_ = Wide(ReadUnits(value.text));
   // Screen readers and window tools read the window's own text.
   SetWindowTextW(Window(), text_.c_str());
   InvalidateRect(Window(), nullptr, FALSE);
@@ -140,7 +140,7 @@ int32_t TextLabel::SetProperty(int32_t property, const UiValue& value) {
 
 int32_t TextLabel::GetProperty(int32_t property, UiValue* value) {
   if (property != UI_PROP_TEXT) return Control::GetProperty(property, value);
-  value->text = NewTextBuffer(text_);
+  value->text = NewTextBuffer(Units(text_));
   return 1;
 }
 
