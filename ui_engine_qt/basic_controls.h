@@ -5,39 +5,43 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "ui_engine_common/control_roles.h"
+#include "ui_engine_common/progress_rules.h"
 #include "ui_engine_qt/control.h"
 
 namespace tw::engine {
 
-class ProgressBar : public QProgressBar, public Control {
+class ProgressBar : public QProgressBar, public ProgressProperties<Control> {
  public:
   ProgressBar(QWidget* parent, UiEventCallback callback, void* context);
 
   QObject* Object() override { return this; }
   QWidget* Widget() override { return this; }
-  int32_t SetProperty(int32_t property, const UiValue& value) override;
-  int32_t GetProperty(int32_t property, UiValue* value) override;
+
+ protected:
+  int32_t Position() const override { return value(); }
+  void SetPosition(int32_t position) override { setValue(position); }
+  int32_t Maximum() const override { return maximum(); }
+  void SetMaximum(int32_t top) override { setMaximum(top); }
 };
 
 // A click on a button reports the button's 0-based index at the time of the click.
-class ToolBar : public QToolBar, public Control {
+class ToolBar : public QToolBar, public Control, public ToolBarRole {
  public:
   ToolBar(QWidget* parent, UiEventCallback callback, void* context);
 
   QObject* Object() override { return this; }
   QWidget* Widget() override { return this; }
-
-  // position -1 (or past the end) appends; returns the new button's index.
-  int32_t InsertButton(int32_t position, const QString& caption);
+  int32_t InsertButton(int32_t position, const std::u16string& caption) override;
 };
 
 // Ticks with UI_EVENT_TIMER; an interval of 0 or less stops it.
-class EngineTimer : public QTimer, public Control {
+class EngineTimer : public QTimer, public Control, public TimerRole {
  public:
   EngineTimer(UiEventCallback callback, void* context);
 
   QObject* Object() override { return this; }
-  void SetIntervalMs(int32_t intervalMs);
+  void SetIntervalMs(int32_t intervalMs) override;
 };
 
 }  // namespace tw::engine

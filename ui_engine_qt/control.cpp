@@ -2,8 +2,6 @@
 
 #include <map>
 
-#include "ui_engine_qt/text_buffer.h"
-
 namespace tw::engine {
 namespace {
 
@@ -18,28 +16,6 @@ std::map<UiControl, Entry> gControls;
 
 }  // namespace
 
-int32_t Control::SetProperty(int32_t property, const UiValue& value) {
-  if (property != UI_PROP_TEXT) return 0;
-  text_ = ReadText(value.text);
-  return 1;
-}
-
-int32_t Control::GetProperty(int32_t property, UiValue* value) {
-  if (property != UI_PROP_TEXT) return 0;
-  value->text = NewTextBuffer(text_);
-  return 1;
-}
-
-void Control::SetHoverLevel(int32_t level) {
-  if (hoverLevel_ == level) return;
-  hoverLevel_ = level;
-  HoverLevelChanged();
-}
-
-void Control::Emit(int32_t code, int32_t a, int32_t b, int32_t c, int32_t d) {
-  if (callback_ != nullptr) callback_(context_, code, a, b, c, d);
-}
-
 UiControl Register(Control* control) {
   const UiControl handle = gNextHandle++;
   QObject* object = control->Object();
@@ -47,6 +23,8 @@ UiControl Register(Control* control) {
   QObject::connect(object, &QObject::destroyed, [handle] { gControls.erase(handle); });
   return handle;
 }
+
+ControlCore* FindControlCore(UiControl handle) { return FindControl(handle); }
 
 Control* FindControl(UiControl handle) {
   const auto found = gControls.find(handle);

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "ui_engine_common/captions.h"
 #include "ui_engine_qt/frame_window.h"
 #include "ui_engine_qt/message_text.h"
 #include "ui_engine_qt/skin.h"
@@ -34,7 +35,9 @@ QWidget* BoxOwner() {
   return nullptr;
 }
 
-QString ButtonText(const QString& caption) { return QString(caption).replace('&', "&&"); }
+QString ButtonText(const QString& caption) {
+  return QString::fromStdU16String(DoubleAmpersands(caption.toStdU16String()));
+}
 
 constexpr int kSideMargin = 14;
 
@@ -104,7 +107,7 @@ class SkinnedBox : public QDialog {
 // dialog itself would fall back to the working directory, which means nothing
 // to the user.
 QString StartFolder(const QString& asked) {
-  for (const QString& candidate : {asked, DocumentsFolder()}) {
+  for (const QString& candidate : {asked, QString::fromStdU16String(DocumentsFolder())}) {
     if (candidate.isEmpty()) continue;
     QFileInfo folder(QDir::cleanPath(QDir(candidate).absolutePath()));
     while (!folder.isDir() && !folder.isRoot()) folder.setFile(folder.absolutePath());
@@ -122,15 +125,17 @@ void HideParts(QFileDialog& dialog, std::initializer_list<const char*> names) {
 
 }  // namespace
 
-int ShowMessageBox(const QString& title, const QString& message, const QString& captions) {
-  SkinnedBox box(title);
+int ShowMessageBox(const std::u16string& title, const std::u16string& message,
+                   const std::u16string& captions) {
+  SkinnedBox box(QString::fromStdU16String(title));
   QVBoxLayout* layout = box.Layout();
-  layout->addWidget(MessageArea(message, &box));
+  layout->addWidget(MessageArea(QString::fromStdU16String(message), &box));
   auto* row = new QHBoxLayout;
   row->addStretch();
-  const QStringList pieces = captions.split(QStringLiteral("&&"));
-  for (int index = 0; index < pieces.size(); ++index) {
-    auto* button = new QPushButton(ButtonText(pieces.at(index)), &box);
+  const std::vector<std::u16string> pieces = SplitCaptions(captions);
+  for (int index = 0; index < static_cast<int>(pieces.size()); ++index) {
+    const QString piece = QString::fromStdU16String(pieces[static_cast<size_t>(index)]);
+    auto* button = new QPushButton(ButtonText(piece), &box);
     if (index == 0) button->setDefault(true);
     // exec() reports Rejected (0) for Esc and the close button, so pressed
     // buttons report from 1 up.
@@ -141,13 +146,14 @@ int ShowMessageBox(const QString& title, const QString& message, const QString& 
   return box.exec() - 1;
 }
 
-QString ShowInputBox(const QString& prompt, const QString& buttonCaption, bool* dismissed) {
-  SkinnedBox box(prompt);
+std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& buttonCaption,
+                            bool* dismissed) {
+  SkinnedBox box(QString::fromStdU16String(prompt));
   QVBoxLayout* layout = box.Layout();
   auto* row = new QHBoxLayout;
   auto* edit = new QLineEdit(&box);
   edit->setMinimumWidth(260);
-  auto* button = new QPushButton(ButtonText(buttonCaption), &box);
+  auto* button = new QPushButton(ButtonText(QString::fromStdU16String(buttonCaption)), &box);
   button->setDefault(true);
   QObject::connect(button, &QPushButton::clicked, &box, &QDialog::accept);
   row->addWidget(edit);
@@ -156,36 +162,38 @@ QString ShowInputBox(const QString& prompt, const QString& buttonCaption, bool* 
   edit->setFocus();
   const bool accepted = box.exec() == QDialog::Accepted;
   if (dismissed != nullptr) *dismissed = !accepted;
-  return edit->text();
+  return edit->text().toStdU16String();
 }
 
-void ShowSystemMessageBox(const QString& title, const QString& message) {
-  QMessageBox box(QMessageBox::Information, title, message, QMessageBox::Ok);
+void ShowSystemMessageBox(const std::u16string& title, const std::u16string& message) {
+  QMessageBox box(QMessageBox::Information, QString::fromStdU16String(title),
+                  QString::fromStdU16String(message), QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }
 
-QString ShowFolderBrowser(const QString& title, const QString& initialFolder, bool editBox) {
+std::u16string ShowFolderBrowser(const std::u16string& title, const std::u16string& initialFolder,
+                                 bool editBox) {
   QFileDialog dialog(BoxOwner());
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
-  dialog.setDirectory(StartFolder(initialFolder));
+  dialog.setDirectory(StartFolder(QString::fromStdU16String(initialFolder)));
   // After the mode: the dialog names itself after its mode while it has no
   // title, and an empty title asked for stays empty.
-  dialog.setWindowTitle(title);
+  dialog.setWindowTitle(QString::fromStdU16String(title));
   // A file type to choose means nothing where only folders are listed.
   HideParts(dialog, {"fileTypeCombo", "fileTypeLabel"});
   if (!editBox) HideParts(dialog, {"fileNameEdit", "fileNameLabel"});
   if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList chosen = dialog.selectedFiles();
-  return chosen.isEmpty() ? QString() : chosen.first();
+  return chosen.isEmpty() ? std::u16string() : chosen.first().toStdU16String();
 }
 
-QString DocumentsFolder() {
-  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+std::u16string DocumentsFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdU16String();
 }
 
 void DismissOpenBoxes() {

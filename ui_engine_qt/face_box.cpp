@@ -37,8 +37,11 @@ FaceBox::FaceBox(QWidget* parent, UiEventCallback callback, void* context)
 int32_t FaceBox::SetProperty(int32_t property, const UiValue& value) {
   if (property != UI_PROP_BACKGROUND) return Control::SetProperty(property, value);
   QPixmap image;
-  const QByteArray bytes = ReadBytes(value.text);
-  if (!bytes.isEmpty()) image.loadFromData(bytes);
+  const std::string_view bytes = ReadByteView(value.text);
+  if (!bytes.empty()) {
+    image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                       static_cast<uint>(bytes.size()));
+  }
   image_ = image;
   update();
   return 1;

@@ -3,53 +3,29 @@
 #include <QCloseEvent>
 #include <QMouseEvent>
 
-#include "ui_engine_qt/text_buffer.h"
-
 namespace tw::engine {
 
 FrameWindow::FrameWindow(QWidget* owner, UiEventCallback callback, void* context)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint),
-      Control(callback, context),
+      FrameProperties<Control>(callback, context),
       skin_(this) {}
 
-int32_t FrameWindow::SetProperty(int32_t property, const UiValue& value) {
-  switch (property) {
-    case UI_PROP_TEXT:
-      setWindowTitle(ReadText(value.text));
-      update();
-      return 1;
-    case UI_PROP_BACKGROUND: {
-      // Data the engine cannot decode leaves the plain skin, like no data at all.
-      QPixmap image;
-      const QByteArray bytes = ReadBytes(value.text);
-      if (!bytes.isEmpty()) image.loadFromData(bytes);
-      background_ = image;
-      update();
-      return 1;
-    }
-    default:
-      return Control::SetProperty(property, value);
-  }
+void FrameWindow::SetTitle(const std::u16string& title) {
+  setWindowTitle(QString::fromStdU16String(title));
+  update();
 }
 
-int32_t FrameWindow::GetProperty(int32_t property, UiValue* value) {
-  switch (property) {
-    case UI_PROP_TEXT:
-      value->text = NewTextBuffer(windowTitle());
-      return 1;
-    case UI_PROP_CLIENT_WIDTH:
-      value->number = width();
-      return 1;
-    default:
-      return Control::GetProperty(property, value);
+void FrameWindow::SetBackground(std::string_view bytes) {
+  QPixmap image;
+  if (!bytes.empty()) {
+    image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                       static_cast<uint>(bytes.size()));
   }
+  background_ = image;
+  update();
 }
 
-void FrameWindow::ShowFrame() {
-  if (!created_) {
-    created_ = true;
-    Emit(UI_EVENT_CREATED);
-  }
+void FrameWindow::ShowNow() {
   show();
   raise();
   activateWindow();

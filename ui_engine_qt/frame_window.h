@@ -4,24 +4,26 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "ui_engine_common/frame_rules.h"
 #include "ui_engine_qt/control.h"
 #include "ui_engine_qt/skin.h"
 
 namespace tw::engine {
 
-class FrameWindow : public QWidget, public Control {
+class FrameWindow : public QWidget, public FrameProperties<Control> {
  public:
   FrameWindow(QWidget* owner, UiEventCallback callback, void* context);
 
   QObject* Object() override { return this; }
   QWidget* Widget() override { return this; }
-  int32_t SetProperty(int32_t property, const UiValue& value) override;
-  int32_t GetProperty(int32_t property, UiValue* value) override;
-
-  // Shows the window; the first time, the program hears of its creation before.
-  void ShowFrame();
 
  protected:
+  std::u16string Title() const override { return windowTitle().toStdU16String(); }
+  void SetTitle(const std::u16string& title) override;
+  void SetBackground(std::string_view bytes) override;
+  int32_t FrameClientWidth() const override { return width(); }
+  void ShowNow() override;
+
   void paintEvent(QPaintEvent*) override { skin_.Paint(background_); }
   void resizeEvent(QResizeEvent*) override { skin_.Resized(); }
   void closeEvent(QCloseEvent* event) override;
@@ -32,7 +34,6 @@ class FrameWindow : public QWidget, public Control {
  private:
   Skin skin_;
   QPixmap background_;
-  bool created_ = false;
 };
 
 }  // namespace tw::engine

@@ -4,12 +4,12 @@
 #include <QItemSelectionModel>
 #include <QScrollBar>
 
-#include "ui_engine_qt/text_buffer.h"
-
 namespace tw::engine {
 
 ListView::ListView(QWidget* parent, UiEventCallback callback, void* context)
-    : QTreeView(parent), Control(callback, context), model_(new QStandardItemModel(this)) {
+    : QTreeView(parent),
+      ListProperties<Control>(callback, context),
+      model_(new QStandardItemModel(this)) {
   setModel(model_);
   setRootIsDecorated(false);
   setItemsExpandable(false);
@@ -26,34 +26,10 @@ ListView::ListView(QWidget* parent, UiEventCallback callback, void* context)
           [this] { Emit(UI_EVENT_SELECT, SelectedRow()); });
 }
 
-int32_t ListView::SetProperty(int32_t property, const UiValue& value) {
-  if (property != UI_PROP_SELECTED_ROW) return Control::SetProperty(property, value);
-  const int64_t row = value.number;
-  SelectRow(row >= 0 && row <= INT32_MAX ? static_cast<int32_t>(row) : -1);
-  return 1;
-}
-
-int32_t ListView::GetProperty(int32_t property, UiValue* value) {
-  switch (property) {
-    case UI_PROP_SELECTED_ROW:
-      value->number = SelectedRow();
-      return 1;
-    case UI_PROP_ROW_COUNT:
-      value->number = model_->rowCount();
-      return 1;
-    case UI_PROP_CLIENT_WIDTH:
-      value->number = ClientWidth();
-      return 1;
-    default:
-      return Control::GetProperty(property, value);
-  }
-}
-
-int32_t ListView::InsertColumn(int32_t position, const QString& title, int32_t width) {
-  const int count = model_->columnCount();
-  const int column = position < 0 || position > count ? count : position;
+int32_t ListView::InsertColumn(int32_t position, const std::u16string& title, int32_t width) {
+  const int column = InsertionPoint(position, model_->columnCount());
   model_->insertColumn(column);
-  model_->setHorizontalHeaderItem(column, new QStandardItem(title));
+  model_->setHorizontalHeaderItem(column, new QStandardItem(QString::fromStdU16String(title)));
   if (width <= 0) {
     setColumnHidden(column, true);
   } else {
@@ -64,8 +40,7 @@ int32_t ListView::InsertColumn(int32_t position, const QString& title, int32_t w
 }
 
 int32_t ListView::InsertRow(int32_t position) {
-  const int count = model_->rowCount();
-  const int row = position < 0 || position > count ? count : position;
+  const int row = InsertionPoint(position, model_->rowCount());
   model_->insertRow(row);
   return row;
 }
@@ -75,7 +50,8 @@ int32_t ListView::ColumnWidth(int32_t column) const {
   return columnWidth(column);
 }
 
-void ListView::SetCell(int32_t row, int32_t column, const QString& text) {
+void ListView::SetCell(int32_t row, int32_t column, const std::u16string& units) {
+  const QString text = QString::fromStdU16String(units);
   if (row < 0 || row >= model_->rowCount() || column < 0 || column >= model_->columnCount()) return;
   QStandardItem* item = model_->item(row, column);
   if (item == nullptr) {
@@ -85,9 +61,9 @@ void ListView::SetCell(int32_t row, int32_t column, const QString& text) {
   }
 }
 
-QString ListView::Cell(int32_t row, int32_t column) const {
+std::u16string ListView::Cell(int32_t row, int32_t column) const {
   const QStandardItem* item = model_->item(row, column);
-  return item != nullptr ? item->text() : QString();
+  return item != nullptr ? item->text().toStdU16String() : std::u16string();
 }
 
 int32_t ListView::SelectedRow() const {
@@ -106,7 +82,9 @@ void ListView::SelectRow(int32_t row) {
   scrollTo(index);
 }
 
-int ListView::ClientWidth() const {
+int32_t ListView::RowCount() const { return model_->rowCount(); }
+
+int32_t ListView::ListClientWidth() const {
   // Until the list is first shown its viewport has not been laid out yet.
   if (isVisible()) return viewport()->width();
   return contentsRect().width();

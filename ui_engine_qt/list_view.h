@@ -5,34 +5,30 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 
+#include "ui_engine_common/list_rules.h"
 #include "ui_engine_qt/control.h"
 
 namespace tw::engine {
 
-class ListView : public QTreeView, public Control {
+class ListView : public QTreeView, public ListProperties<Control> {
  public:
   ListView(QWidget* parent, UiEventCallback callback, void* context);
 
   QObject* Object() override { return this; }
   QWidget* Widget() override { return this; }
-  int32_t SetProperty(int32_t property, const UiValue& value) override;
-  int32_t GetProperty(int32_t property, UiValue* value) override;
 
-  // Positions of -1 or past the end append. Both return the new index.
-  int32_t InsertColumn(int32_t position, const QString& title, int32_t width);
-  int32_t InsertRow(int32_t position);
-  // 0 for hidden and unknown columns.
-  int32_t ColumnWidth(int32_t column) const;
+  int32_t InsertColumn(int32_t position, const std::u16string& title, int32_t width) override;
+  int32_t InsertRow(int32_t position) override;
+  int32_t ColumnWidth(int32_t column) const override;
+  void SetCell(int32_t row, int32_t column, const std::u16string& text) override;
+  std::u16string Cell(int32_t row, int32_t column) const override;
 
-  // Cells outside the table are neither written nor read (empty text).
-  void SetCell(int32_t row, int32_t column, const QString& text);
-  QString Cell(int32_t row, int32_t column) const;
-
-  int32_t SelectedRow() const;
-  void SelectRow(int32_t row);  // a row outside the table clears the selection
+  int32_t SelectedRow() const override;
+  void SelectRow(int32_t row) override;
 
  private:
-  int ClientWidth() const;
+  int32_t RowCount() const override;
+  int32_t ListClientWidth() const override;
 
   QStandardItemModel* model_;  // a child, so it outlives the view's own teardown
 };

@@ -1,10 +1,10 @@
 // Every engine call runs on the UI thread, the thread that started the engine.
 // A call from another thread is queued to the UI thread and waits for it; a
 // call from the UI thread runs at once, so the UI thread never waits on itself.
+// RunOnUiThread and CallOnUiThread are declared with the shared engine hooks.
 #pragma once
 
-#include <functional>
-#include <utility>
+#include "ui_engine_common/engine_hooks.h"
 
 namespace tw::engine {
 
@@ -12,17 +12,6 @@ namespace tw::engine {
 void BindUiThread();
 bool IsBound();
 bool OnUiThread();
-
-// Runs `body` on the UI thread and returns once it has run (true), or without
-// running it (false) when there is no UI thread or its message loop has ended.
-bool RunOnUiThread(const std::function<void()>& body);
-
-template <class Result, class Body>
-Result CallOnUiThread(Result fallback, Body&& body) {
-  Result result = std::move(fallback);
-  RunOnUiThread([&] { result = body(); });
-  return result;
-}
 
 // The message loop reports here, so that waiting callers are let go when it
 // ends and nothing queued afterwards waits for a loop that no longer runs.

@@ -4,14 +4,12 @@
 
 #include <algorithm>
 
+#include "ui_engine_common/captions.h"
+#include "ui_engine_common/list_rules.h"
 #include "ui_engine_win32/ui_thread_win32.h"
 
 namespace tw::engine {
 namespace {
-
-int ToInt(int64_t number) {
-  return static_cast<int>(std::clamp<int64_t>(number, INT32_MIN, INT32_MAX));
-}
 
 HWND MakeSystemWindow(const wchar_t* className, DWORD style, HWND parent, int left, int top,
                       int width, int height) {
@@ -51,34 +49,20 @@ bool ProgressBar::Create(HWND parent, int left, int top, int width, int height) 
   return true;
 }
 
-int32_t ProgressBar::SetProperty(int32_t property, const UiValue& value) {
-  switch (property) {
-    case UI_PROP_VALUE: {
-      // Out-of-range positions show as the nearest end rather than being dropped.
-      const int top = static_cast<int>(SendMessageW(Window(), PBM_GETRANGE, FALSE, 0));
-      SendMessageW(Window(), PBM_SETPOS,
-                   static_cast<WPARAM>(std::clamp(ToInt(value.number), 0, top)), 0);
-      return 1;
-    }
-    case UI_PROP_RANGE_MAX:
-      SendMessageW(Window(), PBM_SETRANGE32, 0, std::max(ToInt(value.number), 1));
-      return 1;
-    default:
-      return Control::SetProperty(property, value);
-  }
+int32_t ProgressBar::Position() const {
+  return static_cast<int32_t>(SendMessageW(Window(), PBM_GETPOS, 0, 0));
 }
 
-int32_t ProgressBar::GetProperty(int32_t property, UiValue* value) {
-  switch (property) {
-    case UI_PROP_VALUE:
-      value->number = SendMessageW(Window(), PBM_GETPOS, 0, 0);
-      return 1;
-    case UI_PROP_RANGE_MAX:
-      value->number = SendMessageW(Window(), PBM_GETRANGE, FALSE, 0);
-      return 1;
-    default:
-      return Control::GetProperty(property, value);
-  }
+void ProgressBar::SetPosition(int32_t position) {
+  SendMessageW(Window(), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+int32_t ProgressBar::Maximum() const {
+  return static_cast<int32_t>(SendMessageW(Window(), PBM_GETRANGE, FALSE, 0));
+}
+
+void ProgressBar::SetMaximum(int32_t maximum) {
+  SendMessageW(Window(), PBM_SETRANGE32, 0, maximum);
 }
 
 bool ToolBar::Create(HWND parent, int left, int top, int width, int height) {
@@ -95,15 +79,10 @@ bool ToolBar::Create(HWND parent, int left, int top, int width, int height) {
   return true;
 }
 
-int32_t ToolBar::InsertButton(int32_t position, const std::wstring& caption) {
-  const auto count = static_cast<int32_t>(SendMessageW(Window(), TB_BUTTONCOUNT, 0, 0));
-  const int32_t index = position < 0 || position > count ? count : position;
-  // "&" would otherwise mark a shortcut letter and vanish from the caption.
-  std::wstring shown;
-  for (wchar_t unit : caption) {
-    shown += unit;
-    if (unit == L'&') shown += L'&';
-  }
+int32_t ToolBar::InsertButton(int32_t position, const std::u16string& caption) {
+  const int32_t index =
+      InsertionPoint(position, static_cast<int32_t>(SendMessageW(Window(), TB_BUTTONCOUNT, 0, 0)));
+  std::wstring shown = Wide(DoubleAmpersands(caption));
   TBBUTTON button{};
   button.iBitmap = I_IMAGENONE;
   button.idCommand = nextCommand_++;

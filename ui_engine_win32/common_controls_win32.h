@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "ui_engine_common/control_roles.h"
+#include "ui_engine_common/progress_rules.h"
 #include "ui_engine_win32/control_win32.h"
 
 namespace tw::engine {
@@ -12,30 +14,34 @@ namespace tw::engine {
 // for the UI thread.
 void StartCommonControls();
 
-class ProgressBar : public Control {
+class ProgressBar : public ProgressProperties<Control> {
  public:
-  using Control::Control;
+  using ProgressProperties<Control>::ProgressProperties;
   bool Create(HWND parent, int left, int top, int width, int height);
-  int32_t SetProperty(int32_t property, const UiValue& value) override;
-  int32_t GetProperty(int32_t property, UiValue* value) override;
+
+ protected:
+  int32_t Position() const override;
+  void SetPosition(int32_t position) override;
+  int32_t Maximum() const override;
+  void SetMaximum(int32_t maximum) override;
 };
 
-class ToolBar : public Control {
+class ToolBar : public Control, public ToolBarRole {
  public:
   using Control::Control;
   bool Create(HWND parent, int left, int top, int width, int height);
-  int32_t InsertButton(int32_t position, const std::wstring& caption);
+  int32_t InsertButton(int32_t position, const std::u16string& caption) override;
   LRESULT Command(WPARAM wParam, LPARAM lParam) override;
 
  private:
   int nextCommand_ = 100;
 };
 
-class EngineTimer : public Control {
+class EngineTimer : public Control, public TimerRole {
  public:
   using Control::Control;
   ~EngineTimer() override;
-  void SetIntervalMs(int32_t intervalMs);
+  void SetIntervalMs(int32_t intervalMs) override;
   void Tick() { Emit(UI_EVENT_TIMER); }
 };
 

@@ -2,8 +2,7 @@
 
 #include <commctrl.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <cwchar>
 #include <map>
 
 namespace tw::engine {
@@ -16,13 +15,6 @@ UiControl gNextHandle = 0x1000;
 std::map<UiControl, Control*> gControls;
 
 HINSTANCE gInstance = nullptr;
-
-size_t UnitCount(const UiText* text) {
-  if (text == nullptr || text->byteLength <= 2) return 0;
-  size_t units = text->byteLength / 2;
-  if (text->units[units - 1] == 0) --units;
-  return units;
-}
 
 int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
@@ -61,26 +53,10 @@ HINSTANCE ModuleInstance() {
   return gInstance;
 }
 
-int32_t Control::SetProperty(int32_t property, const UiValue& value) {
-  if (property != UI_PROP_TEXT) return 0;
-  text_ = ReadText(value.text);
-  return 1;
-}
-
-int32_t Control::GetProperty(int32_t property, UiValue* value) {
-  if (property != UI_PROP_TEXT) return 0;
-  value->text = NewTextBuffer(text_);
-  return 1;
-}
-
-void Control::SetHoverLevel(int32_t level) {
-  if (hoverLevel_ == level) return;
-  hoverLevel_ = level;
-  HoverLevelChanged();
-}
-
-void Control::Emit(int32_t code, int32_t a, int32_t b, int32_t c, int32_t d) {
-  if (callback_ != nullptr) callback_(context_, code, a, b, c, d);
+int32_t Control::ClientWidth() const {
+  RECT client{};
+  GetClientRect(window_, &client);
+  return client.right;
 }
 
 void Control::Attach(HWND window) {
@@ -89,6 +65,8 @@ void Control::Attach(HWND window) {
   gControls[handle_] = this;
   if (window != nullptr) SetPropW(window, kHandleProperty, reinterpret_cast<HANDLE>(handle_));
 }
+
+ControlCore* FindControlCore(UiControl handle) { return FindControl(handle); }
 
 Control* FindControl(UiControl handle) {
   const auto found = gControls.find(handle);
@@ -224,29 +202,6 @@ LRESULT CALLBACK WatchProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 void WatchSystemWindow(HWND window) { SetWindowSubclass(window, WatchProcedure, 1, 0); }
-
-std::wstring ReadText(const UiText* text) {
-  const size_t count = UnitCount(text);
-  if (count == 0) return {};
-  return std::wstring(reinterpret_cast<const wchar_t*>(text->units), count);
-}
-
-std::string ReadBytes(const UiText* text) {
-  const size_t count = UnitCount(text);
-  if (count == 0) return {};
-  return std::string(reinterpret_cast<const char*>(text->units), count * 2);
-}
-
-UiText* NewTextBuffer(const wchar_t* units, size_t count) {
-  if (units == nullptr) count = 0;
-  auto* buffer = static_cast<UiText*>(std::malloc(sizeof(UiText) + (count + 1) * sizeof(uint16_t)));
-  if (buffer == nullptr) return nullptr;
-  buffer->reserved = 0;
-  buffer->byteLength = static_cast<uint32_t>((count + 1) * sizeof(uint16_t));
-  if (count > 0) std::memcpy(buffer->units, units, count * sizeof(uint16_t));
-  buffer->units[count] = 0;
-  return buffer;
-}
 
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);

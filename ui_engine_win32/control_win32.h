@@ -7,53 +7,36 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
-#include "ui_engine/engine_abi.h"
+#include "ui_engine_common/control_core.h"
+#include "ui_engine_common/text_buffer.h"
 
 namespace tw::engine {
 
 HINSTANCE ModuleInstance();
 
-class Control {
+class Control : public ControlCore {
  public:
-  Control(UiEventCallback callback, void* context) : callback_(callback), context_(context) {}
-  virtual ~Control() = default;
-  Control(const Control&) = delete;
-  Control& operator=(const Control&) = delete;
+  Control(UiEventCallback callback, void* context) : ControlCore(callback, context) {}
 
   HWND Window() const { return window_; }
   UiControl Handle() const { return handle_; }
-
-  // 1 when the property exists for this control and was written or read.
-  virtual int32_t SetProperty(int32_t property, const UiValue& value);
-  virtual int32_t GetProperty(int32_t property, UiValue* value);
-
-  // Kept exactly as written; only a picture box draws it, clamped to 0..8.
-  int32_t HoverLevel() const { return hoverLevel_; }
-  void SetHoverLevel(int32_t level);
+  // The width of the window's client area.
+  int32_t ClientWidth() const;
 
   // Notifications a child control sends its parent window come back to the
   // control they are about.
   virtual LRESULT Command(WPARAM, LPARAM) { return 0; }
   virtual LRESULT Notify(NMHDR*) { return 0; }
 
-  // The callback's result is the program's business, not the engine's.
-  void Emit(int32_t code, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0);
-
   // Gives the control a handle; a control with a window is found through it
   // ("UiEngine_Control" on the window) and dies with it.
   void Attach(HWND window);
 
- protected:
-  virtual void HoverLevelChanged() {}
-
  private:
-  UiEventCallback callback_;
-  void* context_;
   HWND window_ = nullptr;
   UiControl handle_ = 0;
-  int32_t hoverLevel_ = 0;
-  std::wstring text_;  // for controls that show no text of their own
 };
 
 // A control whose window class is the engine's own: its messages come to WindowMessage.
@@ -99,12 +82,12 @@ void ControlWindowDestroyed(HWND window);
 // Timers have no window; the message window's WM_TIMER reaches them here.
 void TimerTicked(UiControl handle);
 
-// Texts.
-std::wstring ReadText(const UiText* text);
-std::string ReadBytes(const UiText* text);
-UiText* NewTextBuffer(const wchar_t* units, size_t count);
-inline UiText* NewTextBuffer(const std::wstring& text) {
-  return NewTextBuffer(text.data(), text.size());
+// Texts: the system's wide texts hold the same code units as the shared code's.
+inline std::wstring Wide(std::u16string_view text) {
+  return {reinterpret_cast<const wchar_t*>(text.data()), text.size()};
+}
+inline std::u16string Units(std::wstring_view text) {
+  return {reinterpret_cast<const char16_t*>(text.data()), text.size()};
 }
 std::wstring WindowText(HWND window);
 

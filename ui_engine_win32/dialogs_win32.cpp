@@ -1,9 +1,10 @@
-#include "ui_engine_win32/dialogs_win32.h"
-
+// The desktop's own dialogs: the standard message box for Help, the folder
+// browser and the user's documents folder.
 #include <objbase.h>
 #include <shlobj.h>
 #include <windows.h>
 
+#include "ui_engine_common/engine_hooks.h"
 #include "ui_engine_win32/frame_win32.h"
 
 namespace tw::engine {
@@ -20,22 +21,23 @@ int CALLBACK BrowseStarted(HWND dialog, UINT message, LPARAM, LPARAM folder) {
 
 }  // namespace
 
-void ShowSystemMessageBox(const std::wstring& title, const std::wstring& message) {
+void ShowSystemMessageBox(const std::u16string& title, const std::u16string& message) {
   // No owner, task-modal: every window of the program waits for it.
-  MessageBoxW(nullptr, message.c_str(), title.c_str(), MB_OK | MB_TASKMODAL);
+  MessageBoxW(nullptr, Wide(message).c_str(), Wide(title).c_str(), MB_OK | MB_TASKMODAL);
 }
 
-std::wstring ShowFolderBrowser(const std::wstring& title, const std::wstring& initialFolder,
-                               bool editBox) {
+std::u16string ShowFolderBrowser(const std::u16string& title, const std::u16string& initialFolder,
+                                 bool editBox) {
+  const std::wstring caption = Wide(title), start = Wide(initialFolder);
   // The new dialog style needs a single-threaded apartment on this thread;
   // one the thread already has is kept as it is.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   BROWSEINFOW info{};
   info.hwndOwner = ShownFrame();
-  info.lpszTitle = title.c_str();
+  info.lpszTitle = caption.c_str();
   info.ulFlags = BIF_NEWDIALOGSTYLE | (editBox ? BIF_EDITBOX : 0);
   info.lpfn = BrowseStarted;
-  info.lParam = reinterpret_cast<LPARAM>(&initialFolder);
+  info.lParam = reinterpret_cast<LPARAM>(&start);
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
   std::wstring folder;
   if (chosen != nullptr) {
@@ -51,17 +53,17 @@ std::wstring ShowFolderBrowser(const std::wstring& title, const std::wstring& in
     CoTaskMemFree(chosen);
   }
   if (SUCCEEDED(com)) CoUninitialize();
-  return folder;
+  return Units(folder);
 }
 
-std::wstring DocumentsFolder() {
+std::u16string DocumentsFolder() {
   PWSTR path = nullptr;
   std::wstring folder;
   if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path)) && path != nullptr) {
     folder = path;
   }
   CoTaskMemFree(path);
-  return folder;
+  return Units(folder);
 }
 
 }  // namespace tw::engine

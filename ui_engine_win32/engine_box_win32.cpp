@@ -1,10 +1,12 @@
-#include "ui_engine_win32/engine_box_win32.h"
-
+// The engine's own boxes, in the window's skin and modal to it: the message
+// box with the buttons the program names, and the input box.
 #include <windowsx.h>
 
 #include <algorithm>
 #include <vector>
 
+#include "ui_engine_common/captions.h"
+#include "ui_engine_common/engine_hooks.h"
 #include "ui_engine_win32/control_win32.h"
 #include "ui_engine_win32/frame_win32.h"
 #include "ui_engine_win32/paint_win32.h"
@@ -32,24 +34,7 @@ struct Box {
 };
 
 std::wstring ButtonText(const std::wstring& caption) {
-  std::wstring shown;
-  for (wchar_t unit : caption) {
-    shown += unit;
-    if (unit == L'&') shown += L'&';
-  }
-  return shown;
-}
-
-std::vector<std::wstring> SplitCaptions(const std::wstring& captions) {
-  std::vector<std::wstring> pieces;
-  size_t start = 0;
-  for (size_t at = captions.find(L"&&"); at != std::wstring::npos;
-       at = captions.find(L"&&", start)) {
-    pieces.push_back(captions.substr(start, at - start));
-    start = at + 2;
-  }
-  pieces.push_back(captions.substr(start));
-  return pieces;
+  return Wide(DoubleAmpersands(Units(caption)));
 }
 
 SIZE TextSize(const std::wstring& text, HFONT font, int maxWidth, UINT format) {
@@ -208,12 +193,13 @@ void RunBox(Box& box, HWND focus) {
 
 }  // namespace
 
-int ShowMessageBox(const std::wstring& title, const std::wstring& message,
-                   const std::wstring& captions) {
+int ShowMessageBox(const std::u16string& title, const std::u16string& message,
+                   const std::u16string& captions) {
   Box box;
-  box.title = title;
-  box.message = message;
-  const std::vector<std::wstring> pieces = SplitCaptions(captions);
+  box.title = Wide(title);
+  box.message = Wide(message);
+  std::vector<std::wstring> pieces;
+  for (const std::u16string& piece : SplitCaptions(captions)) pieces.push_back(Wide(piece));
   std::vector<int> buttonWidths;
   int buttonsWidth = 0;
   for (const std::wstring& piece : pieces) {
@@ -221,8 +207,8 @@ int ShowMessageBox(const std::wstring& title, const std::wstring& message,
     buttonWidths.push_back(width);
     buttonsWidth += width + 8;
   }
-  const SIZE text = TextSize(message, UiFont(), kMaxTextWidth, DT_WORDBREAK | DT_EDITCONTROL);
-  const int titleWidth = TextSize(title, UiFont(), 1000, DT_SINGLELINE).cx + kCloseWidth + 30;
+  const SIZE text = TextSize(box.message, UiFont(), kMaxTextWidth, DT_WORDBREAK | DT_EDITCONTROL);
+  const int titleWidth = TextSize(box.title, UiFont(), 1000, DT_SINGLELINE).cx + kCloseWidth + 30;
   const int contentWidth =
       std::max({static_cast<int>(text.cx), buttonsWidth, titleWidth - 2 * kMargin, 240});
   const int width = contentWidth + 2 * kMargin;
@@ -244,13 +230,14 @@ int ShowMessageBox(const std::wstring& title, const std::wstring& message,
   return box.result;
 }
 
-std::wstring ShowInputBox(const std::wstring& prompt, const std::wstring& buttonCaption,
-                          bool* dismissed) {
+std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& buttonCaption,
+                            bool* dismissed) {
   Box box;
-  box.title = prompt;
+  box.title = Wide(prompt);
+  const std::wstring caption = Wide(buttonCaption);
   const int buttonWidth =
-      std::max<int>(80, TextSize(buttonCaption, UiFont(), 1000, DT_SINGLELINE).cx + 24);
-  const int titleWidth = TextSize(prompt, UiFont(), 1000, DT_SINGLELINE).cx + kCloseWidth + 30;
+      std::max<int>(80, TextSize(caption, UiFont(), 1000, DT_SINGLELINE).cx + 24);
+  const int titleWidth = TextSize(box.title, UiFont(), 1000, DT_SINGLELINE).cx + kCloseWidth + 30;
   const int width = std::max(titleWidth, 2 * kMargin + 260 + 8 + buttonWidth);
   const int height = kTitleHeight + 16 + kButtonHeight + 16;
   if (!OpenBox(box, width, height)) {
@@ -261,12 +248,11 @@ std::wstring ShowInputBox(const std::wstring& prompt, const std::wstring& button
   // The field's id is below the buttons': its notifications answer nothing.
   box.edit = MakeChild(L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, box.window, 50,
                        RECT{kMargin, top, width - kMargin - 8 - buttonWidth, top + kButtonHeight});
-  MakeChild(L"BUTTON", ButtonText(buttonCaption), WS_TABSTOP | BS_DEFPUSHBUTTON, box.window,
-            kFirstButton,
+  MakeChild(L"BUTTON", ButtonText(caption), WS_TABSTOP | BS_DEFPUSHBUTTON, box.window, kFirstButton,
             RECT{width - kMargin - buttonWidth, top, width - kMargin, top + kButtonHeight});
   RunBox(box, box.edit);
   if (dismissed != nullptr) *dismissed = box.result != 0;
-  return box.typed;
+  return Units(box.typed);
 }
 
 }  // namespace tw::engine

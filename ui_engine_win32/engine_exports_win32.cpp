@@ -1,15 +1,13 @@
 // The C functions of the engine. Each one moves its work to the UI thread and
-// translates between the plain C values and the controls. exports.def names
-// them, and only them, for the DLL's export table.
+// translates between the plain C values and the controls; those that only
+// unpack their arguments or reach a control through its role are the shared
+// ones of ui_engine_common/. exports.def names them, and only them, for the
+// DLL's export table.
 #include <windows.h>
-
-#include <cstdlib>
 
 #include "ui_engine/engine_abi.h"
 #include "ui_engine_win32/common_controls_win32.h"
 #include "ui_engine_win32/control_win32.h"
-#include "ui_engine_win32/dialogs_win32.h"
-#include "ui_engine_win32/engine_box_win32.h"
 #include "ui_engine_win32/face_label_win32.h"
 #include "ui_engine_win32/frame_win32.h"
 #include "ui_engine_win32/list_view_win32.h"
@@ -19,7 +17,7 @@ using namespace tw::engine;
 
 namespace {
 
-enum class Kind { Window, Label, PictureBox, ProgressBar, Toolbar, ListView };
+using Kind = ControlKind;
 
 template <class T>
 UiControl Keep(T* control, bool created) {
@@ -60,8 +58,11 @@ UiControl Make(Kind kind, HWND parent, int left, int top, int width, int height,
   return 0;
 }
 
-UiControl Create(Kind kind, UiControl parent, int32_t left, int32_t top, int32_t width,
-                 int32_t height, UiEventCallback callback, void* context) {
+}  // namespace
+
+UiControl tw::engine::CreateControl(Kind kind, UiControl parent, int32_t left, int32_t top,
+                                    int32_t width, int32_t height, UiEventCallback callback,
+                                    void* context) {
   return CallOnUiThread<UiControl>(0, [&]() -> UiControl {
     HWND parentWindow = nullptr;
     if (parent != 0) {
@@ -74,38 +75,11 @@ UiControl Create(Kind kind, UiControl parent, int32_t left, int32_t top, int32_t
   });
 }
 
-UiText* EmptyText() { return NewTextBuffer(nullptr, 0); }
-
-UiText* OrEmpty(UiText* text) { return text != nullptr ? text : EmptyText(); }
-
-}  // namespace
-
 extern "C" {
-
-UiText* MakeTextBuffer(const uint16_t* units, int32_t unitCount) {
-  return NewTextBuffer(reinterpret_cast<const wchar_t*>(units),
-                       unitCount > 0 ? static_cast<size_t>(unitCount) : 0);
-}
-
-void ReleaseTextBuffer(UiText* text) { std::free(text); }
 
 int32_t EngineStartup(void*) {
   StartCommonControls();
   return StartUiThread() ? 1 : 0;
-}
-
-int32_t EngineRunMessageLoop(void) {
-  // Only the UI thread can run its loop; another thread gets no loop to wait on.
-  if (!OnUiThread()) return -1;
-  return RunLoop();
-}
-
-void EngineQuitMessageLoop(int32_t code) {
-  RunOnUiThread([code] { QuitLoop(code); });
-}
-
-void EngineProcessMessages(void) {
-  if (OnUiThread()) ProcessQueued();
 }
 
 UiControl EngineCreateTimer(int32_t intervalMs, UiEventCallback callback, void* context) {
@@ -116,56 +90,6 @@ UiControl EngineCreateTimer(int32_t intervalMs, UiEventCallback callback, void* 
     return timer->Handle();
   });
 }
-
-void EngineSetTimerInterval(UiControl timer, int32_t intervalMs) {
-  RunOnUiThread([&] {
-    if (auto* found = FindAs<EngineTimer>(timer)) found->SetIntervalMs(intervalMs);
-  });
-}
-
-UiControl CreateControl_Window(UiControl parent, int32_t left, int32_t top, int32_t width,
-                               int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Window, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_Label(UiControl parent, int32_t left, int32_t top, int32_t width,
-                              int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Label, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_PictureBox(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                   int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::PictureBox, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_ProgressBar(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                    int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::ProgressBar, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_Toolbar(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Toolbar, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_ListView(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                 int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::ListView, parent, left, top, width, height, callback, context);
-}
-
-int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property, UiValue* value) {
-  if (value == nullptr || (message != UI_MSG_SET && message != UI_MSG_GET)) return 0;
-  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
-    Control* found = FindControl(control);
-    if (found == nullptr) return 0;
-    if (message == UI_MSG_SET) return found->SetProperty(property, *value);
-    value->text = nullptr;
-    return found->GetProperty(property, value);
-  });
-}
-
-// Controls are child windows that move with their window already.
-void ControlSyncGeometry(UiControl, int32_t) {}
 
 void ControlDestroy(UiControl control) {
   RunOnUiThread([&] {
@@ -208,92 +132,10 @@ int32_t ControlGetEnabled(UiControl control) {
   });
 }
 
-void ControlSetHoverLevel(UiControl control, int32_t level) {
-  RunOnUiThread([&] {
-    if (Control* found = FindControl(control)) found->SetHoverLevel(level);
-  });
-}
-
-int32_t ControlGetHoverLevel(UiControl control) {
-  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
-    Control* found = FindControl(control);
-    return found != nullptr ? found->HoverLevel() : 0;
-  });
-}
-
 void ControlSetBusyCursor(UiControl window, int32_t busy) {
   RunOnUiThread([&] {
     if (auto* frame = FindAs<FrameWindow>(window)) frame->SetBusy(busy != 0);
   });
 }
-
-int32_t InsertButton_Toolbar(UiControl toolbar, int32_t position, const UiText* caption) {
-  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
-    auto* bar = FindAs<ToolBar>(toolbar);
-    return bar != nullptr ? bar->InsertButton(position, ReadText(caption)) : -1;
-  });
-}
-
-int32_t InsertColumn_ListView(UiControl list, int32_t position, const UiText* title,
-                              int32_t width) {
-  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? view->InsertColumn(position, ReadText(title), width) : -1;
-  });
-}
-
-int32_t GetColumnWidth_ListView(UiControl list, int32_t column) {
-  return CallOnUiThread<int32_t>(0, [&]() -> int32_t {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? view->ColumnWidth(column) : 0;
-  });
-}
-
-int32_t InsertItem_ListView(UiControl list, int32_t position) {
-  return CallOnUiThread<int32_t>(-1, [&]() -> int32_t {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? view->InsertRow(position) : -1;
-  });
-}
-
-void SetItemTitle_ListView(UiControl list, int32_t row, int32_t column, const UiText* text) {
-  RunOnUiThread([&] {
-    if (auto* view = FindAs<ListView>(list)) view->SetCell(row, column, ReadText(text));
-  });
-}
-
-UiText* GetItemTitle_ListView(UiControl list, int32_t row, int32_t column) {
-  return OrEmpty(CallOnUiThread<UiText*>(nullptr, [&]() -> UiText* {
-    auto* view = FindAs<ListView>(list);
-    return view != nullptr ? NewTextBuffer(view->Cell(row, column)) : nullptr;
-  }));
-}
-
-int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiText* captions) {
-  return CallOnUiThread<int32_t>(
-      -1, [&] { return ShowMessageBox(ReadText(title), ReadText(message), ReadText(captions)); });
-}
-
-UiText* EngineInputBox(const UiText* prompt, const UiText* buttonCaption, int32_t* dismissed) {
-  bool wasDismissed = true;
-  UiText* text = CallOnUiThread<UiText*>(nullptr, [&] {
-    return NewTextBuffer(ShowInputBox(ReadText(prompt), ReadText(buttonCaption), &wasDismissed));
-  });
-  if (dismissed != nullptr) *dismissed = wasDismissed ? 1 : 0;
-  return OrEmpty(text);
-}
-
-void SystemMessageBox(const UiText* title, const UiText* message) {
-  RunOnUiThread([&] { ShowSystemMessageBox(ReadText(title), ReadText(message)); });
-}
-
-UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox) {
-  return OrEmpty(CallOnUiThread<UiText*>(nullptr, [&] {
-    return NewTextBuffer(ShowFolderBrowser(ReadText(title), ReadText(initialFolder), editBox != 0));
-  }));
-}
-
-// Reading the folder touches no window, so any thread answers it itself.
-UiText* EngineDocumentsFolder(void) { return NewTextBuffer(DocumentsFolder()); }
 
 }  // extern "C"

@@ -63,6 +63,24 @@ LRESULT PointerControl::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam
   }
 }
 
+LRESULT PaintedControl::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+      PaintBuffered(Window(), message, wParam,
+                    [this](HDC dc, const RECT& client) { Draw(dc, client); });
+      return 0;
+    case WM_SETCURSOR:
+      if (ShowBusyCursor(Window())) return TRUE;
+      SetCursor(LoadCursorW(nullptr, Cursor()));
+      return TRUE;
+    default:
+      return PointerControl::WindowMessage(message, wParam, lParam);
+  }
+}
+
 bool FaceBox::Create(HWND parent, int left, int top, int width, int height) {
   return CreateOwn(L"TarnwickEngineFace", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, left, top,
                    width, height, parent);
@@ -71,7 +89,7 @@ bool FaceBox::Create(HWND parent, int left, int top, int width, int height) {
 int32_t FaceBox::SetProperty(int32_t property, const UiValue& value) {
   if (property != UI_PROP_BACKGROUND) return Control::SetProperty(property, value);
   // Kept, not decoded: the face draws its own gradient in any case.
-  image_ = ReadBytes(value.text);
+  image_ = ReadByteView(value.text);
   return 1;
 }
 
@@ -105,24 +123,6 @@ void FaceBox::Draw(HDC dc, const RECT& client) const {
   DeleteObject(outline);
 }
 
-LRESULT FaceBox::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT:
-    case WM_PRINTCLIENT:
-      PaintBuffered(Window(), message, wParam,
-                    [this](HDC dc, const RECT& client) { Draw(dc, client); });
-      return 0;
-    case WM_SETCURSOR:
-      if (ShowBusyCursor(Window())) return TRUE;
-      SetCursor(LoadCursorW(nullptr, IDC_HAND));
-      return TRUE;
-    default:
-      return PointerControl::WindowMessage(message, wParam, lParam);
-  }
-}
-
 bool TextLabel::Create(HWND parent, bool caption, int left, int top, int width, int height) {
   caption_ = caption;
   return CreateOwn(L"TarnwickEngineLabel", WS_CHILD | WS_VISIBLE, 0, left, top, width, height,
@@ -131,7 +131,7 @@ bool TextLabel::Create(HWND parent, bool caption, int left, int top, int width, 
 
 int32_t TextLabel::SetProperty(int32_t property, const UiValue& value) {
   if (property != UI_PROP_TEXT) return Control::SetProperty(property, value);
-  text_ = ReadText(value.text);
+  text_ = Wide(ReadUnits(value.text));
   // Screen readers and window tools read the window's own text.
   SetWindowTextW(Window(), text_.c_str());
   InvalidateRect(Window(), nullptr, FALSE);
@@ -140,7 +140,7 @@ int32_t TextLabel::SetProperty(int32_t property, const UiValue& value) {
 
 int32_t TextLabel::GetProperty(int32_t property, UiValue* value) {
   if (property != UI_PROP_TEXT) return Control::GetProperty(property, value);
-  value->text = NewTextBuffer(text_);
+  value->text = NewTextBuffer(Units(text_));
   return 1;
 }
 
@@ -156,25 +156,6 @@ void TextLabel::Draw(HDC dc, const RECT& client) const {
                       (caption_ ? DT_CENTER : DT_LEFT | DT_PATH_ELLIPSIS);
   DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &area, format);
   SelectObject(dc, oldFont);
-}
-
-LRESULT TextLabel::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT:
-    case WM_PRINTCLIENT:
-      PaintBuffered(Window(), message, wParam,
-                    [this](HDC dc, const RECT& client) { Draw(dc, client); });
-      return 0;
-    case WM_SETCURSOR:
-      if (ShowBusyCursor(Window())) return TRUE;
-      SetCursor(LoadCursorW(nullptr, caption_ ? IDC_HAND : IDC_ARROW));
-      return TRUE;
-    default:
-      break;
-  }
-  return PointerControl::WindowMessage(message, wParam, lParam);
 }
 
 }  // namespace tw::engine

@@ -22,26 +22,38 @@ class PointerControl : public OwnWindowControl {
   bool pressed_ = false;
 };
 
-class FaceBox : public PointerControl {
+// A pointer control that paints itself through a buffer, over its parent.
+class PaintedControl : public PointerControl {
+ public:
+  using PointerControl::PointerControl;
+
+ protected:
+  LRESULT WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  virtual void Draw(HDC dc, const RECT& client) const = 0;
+  // The pointer over the control while the window is not busy.
+  virtual LPCWSTR Cursor() const = 0;
+};
+
+class FaceBox : public PaintedControl {
  public:
   static constexpr int kFullHighlight = 8;
-  using PointerControl::PointerControl;
+  using PaintedControl::PaintedControl;
   bool Create(HWND parent, int left, int top, int width, int height);
 
   int32_t SetProperty(int32_t property, const UiValue& value) override;
 
  protected:
-  LRESULT WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void HoverLevelChanged() override;
+  void Draw(HDC dc, const RECT& client) const override;
+  LPCWSTR Cursor() const override { return IDC_HAND; }
 
  private:
-  void Draw(HDC dc, const RECT& client) const;
   std::string image_;
 };
 
-class TextLabel : public PointerControl {
+class TextLabel : public PaintedControl {
  public:
-  using PointerControl::PointerControl;
+  using PaintedControl::PaintedControl;
   // A label inside a face is its caption: centred, larger, with a hand pointer.
   bool Create(HWND parent, bool caption, int left, int top, int width, int height);
 
@@ -49,10 +61,10 @@ class TextLabel : public PointerControl {
   int32_t GetProperty(int32_t property, UiValue* value) override;
 
  protected:
-  LRESULT WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void Draw(HDC dc, const RECT& client) const override;
+  LPCWSTR Cursor() const override { return caption_ ? IDC_HAND : IDC_ARROW; }
 
  private:
-  void Draw(HDC dc, const RECT& client) const;
   std::wstring text_;
   bool caption_ = false;
 };

@@ -27,46 +27,21 @@ bool FrameWindow::Create(HWND owner, int left, int top, int width, int height) {
                    owner);
 }
 
-int32_t FrameWindow::SetProperty(int32_t property, const UiValue& value) {
-  switch (property) {
-    case UI_PROP_TEXT:
-      title_ = ReadText(value.text);
-      // The taskbar shows the window's own text.
-      SetWindowTextW(Window(), title_.c_str());
-      InvalidateRect(Window(), nullptr, FALSE);
-      return 1;
-    case UI_PROP_BACKGROUND:
-      // Kept, not drawn: the skin's plain body is what an empty or undecodable
-      // image shows too.
-      background_ = ReadBytes(value.text);
-      InvalidateRect(Window(), nullptr, FALSE);
-      return 1;
-    default:
-      return Control::SetProperty(property, value);
-  }
+void FrameWindow::SetTitle(const std::u16string& title) {
+  title_ = Wide(title);
+  // The taskbar shows the window's own text.
+  SetWindowTextW(Window(), title_.c_str());
+  InvalidateRect(Window(), nullptr, FALSE);
 }
 
-int32_t FrameWindow::GetProperty(int32_t property, UiValue* value) {
-  switch (property) {
-    case UI_PROP_TEXT:
-      value->text = NewTextBuffer(title_);
-      return 1;
-    case UI_PROP_CLIENT_WIDTH: {
-      RECT client{};
-      GetClientRect(Window(), &client);
-      value->number = client.right;
-      return 1;
-    }
-    default:
-      return Control::GetProperty(property, value);
-  }
+void FrameWindow::SetBackground(std::string_view bytes) {
+  // Kept, not drawn: the skin's plain body is what an empty or undecodable
+  // image shows too.
+  background_ = std::string(bytes);
+  InvalidateRect(Window(), nullptr, FALSE);
 }
 
-void FrameWindow::ShowFrame() {
-  if (!created_) {
-    created_ = true;
-    Emit(UI_EVENT_CREATED);
-  }
+void FrameWindow::ShowNow() {
   ShowWindow(Window(), SW_SHOW);
   SetForegroundWindow(Window());
   UpdateWindow(Window());

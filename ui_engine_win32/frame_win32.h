@@ -5,32 +5,32 @@
 
 #include <string>
 
+#include "ui_engine_common/frame_rules.h"
 #include "ui_engine_win32/control_win32.h"
 
 namespace tw::engine {
 
-class FrameWindow : public OwnWindowControl {
+class FrameWindow : public FrameProperties<OwnWindowControl> {
  public:
-  FrameWindow(UiEventCallback callback, void* context) : OwnWindowControl(callback, context) {}
+  using FrameProperties<OwnWindowControl>::FrameProperties;
   bool Create(HWND owner, int left, int top, int width, int height);
 
-  int32_t SetProperty(int32_t property, const UiValue& value) override;
-  int32_t GetProperty(int32_t property, UiValue* value) override;
-
-  // Raises UI_EVENT_CREATED before the window first shows.
-  void ShowFrame();
   void SetBusy(bool busy);
   bool Busy() const { return busy_; }
 
  protected:
   LRESULT WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  std::u16string Title() const override { return Units(title_); }
+  void SetTitle(const std::u16string& title) override;
+  void SetBackground(std::string_view bytes) override;
+  int32_t FrameClientWidth() const override { return ClientWidth(); }
+  void ShowNow() override;
 
  private:
   void SetCloseHot(bool hot);
 
   std::wstring title_;
   std::string background_;
-  bool created_ = false;
   bool busy_ = false;
   bool closeHot_ = false;
   bool closePressed_ = false;

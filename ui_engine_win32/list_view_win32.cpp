@@ -20,32 +20,6 @@ bool ListView::Create(HWND parent, int left, int top, int width, int height) {
   return true;
 }
 
-int32_t ListView::SetProperty(int32_t property, const UiValue& value) {
-  if (property != UI_PROP_SELECTED_ROW) return Control::SetProperty(property, value);
-  const int64_t row = value.number;
-  SelectRow(row >= 0 && row <= INT32_MAX ? static_cast<int32_t>(row) : -1);
-  return 1;
-}
-
-int32_t ListView::GetProperty(int32_t property, UiValue* value) {
-  switch (property) {
-    case UI_PROP_SELECTED_ROW:
-      value->number = SelectedRow();
-      return 1;
-    case UI_PROP_ROW_COUNT:
-      value->number = RowCount();
-      return 1;
-    case UI_PROP_CLIENT_WIDTH: {
-      RECT client{};
-      GetClientRect(Window(), &client);
-      value->number = client.right;
-      return 1;
-    }
-    default:
-      return Control::GetProperty(property, value);
-  }
-}
-
 LRESULT ListView::Notify(NMHDR* header) {
   switch (header->code) {
     case LVN_ITEMCHANGED: {
@@ -73,10 +47,9 @@ bool ListView::Hidden(int column) const {
          hidden_[static_cast<size_t>(column)];
 }
 
-int32_t ListView::InsertColumn(int32_t position, const std::wstring& title, int32_t width) {
-  const auto count = static_cast<int32_t>(hidden_.size());
-  const int32_t column = position < 0 || position > count ? count : position;
-  std::wstring shown = title;
+int32_t ListView::InsertColumn(int32_t position, const std::u16string& title, int32_t width) {
+  const int32_t column = InsertionPoint(position, static_cast<int32_t>(hidden_.size()));
+  std::wstring shown = Wide(title);
   LVCOLUMNW entry{};
   entry.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
   entry.fmt = LVCFMT_LEFT;
@@ -99,21 +72,20 @@ int32_t ListView::RowCount() const {
 }
 
 int32_t ListView::InsertRow(int32_t position) {
-  const int32_t count = RowCount();
   LVITEMW item{};
   item.mask = LVIF_TEXT;
-  item.iItem = position < 0 || position > count ? count : position;
+  item.iItem = InsertionPoint(position, RowCount());
   item.pszText = const_cast<wchar_t*>(L"");
   return static_cast<int32_t>(
       SendMessageW(Window(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
-void ListView::SetCell(int32_t row, int32_t column, const std::wstring& text) {
+void ListView::SetCell(int32_t row, int32_t column, const std::u16string& text) {
   if (row < 0 || row >= RowCount() || column < 0 ||
       column >= static_cast<int32_t>(hidden_.size())) {
     return;
   }
-  std::wstring copy = text;
+  std::wstring copy = Wide(text);
   LVITEMW item{};
   item.iSubItem = column;
   item.pszText = copy.data();
@@ -121,7 +93,7 @@ void ListView::SetCell(int32_t row, int32_t column, const std::wstring& text) {
                reinterpret_cast<LPARAM>(&item));
 }
 
-std::wstring ListView::Cell(int32_t row, int32_t column) const {
+std::u16string ListView::Cell(int32_t row, int32_t column) const {
   if (row < 0 || row >= RowCount() || column < 0 ||
       column >= static_cast<int32_t>(hidden_.size())) {
     return {};
@@ -138,7 +110,7 @@ std::wstring ListView::Cell(int32_t row, int32_t column) const {
         Window(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
     if (copied + 1 < size || size >= (1u << 20)) {
       buffer.resize(std::min(copied, size));
-      return buffer;
+      return Units(buffer);
     }
   }
 }

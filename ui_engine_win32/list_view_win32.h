@@ -6,29 +6,29 @@
 #include <string>
 #include <vector>
 
+#include "ui_engine_common/list_rules.h"
 #include "ui_engine_win32/control_win32.h"
 
 namespace tw::engine {
 
-class ListView : public Control {
+class ListView : public ListProperties<Control> {
  public:
-  using Control::Control;
+  using ListProperties<Control>::ListProperties;
   bool Create(HWND parent, int left, int top, int width, int height);
 
-  int32_t SetProperty(int32_t property, const UiValue& value) override;
-  int32_t GetProperty(int32_t property, UiValue* value) override;
   LRESULT Notify(NMHDR* header) override;
 
-  int32_t InsertColumn(int32_t position, const std::wstring& title, int32_t width);
-  int32_t ColumnWidth(int32_t column) const;
-  int32_t InsertRow(int32_t position);
-  void SetCell(int32_t row, int32_t column, const std::wstring& text);
-  std::wstring Cell(int32_t row, int32_t column) const;
+  int32_t InsertColumn(int32_t position, const std::u16string& title, int32_t width) override;
+  int32_t ColumnWidth(int32_t column) const override;
+  int32_t InsertRow(int32_t position) override;
+  void SetCell(int32_t row, int32_t column, const std::u16string& text) override;
+  std::u16string Cell(int32_t row, int32_t column) const override;
+  int32_t RowCount() const override;
+  int32_t SelectedRow() const override;
+  void SelectRow(int32_t row) override;
+  int32_t ListClientWidth() const override { return ClientWidth(); }
 
  private:
-  int32_t RowCount() const;
-  int32_t SelectedRow() const;
-  void SelectRow(int32_t row);
   bool Hidden(int column) const;
 
   std::vector<bool> hidden_;  // per column

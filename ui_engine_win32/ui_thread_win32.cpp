@@ -1,10 +1,9 @@
 #include "ui_engine_win32/ui_thread_win32.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
+#include "ui_engine_common/call_queue.h"
 #include "ui_engine_win32/control_win32.h"
 
 namespace tw::engine {
@@ -13,39 +12,22 @@ namespace {
 constexpr UINT kRunQueued = WM_APP + 1;
 constexpr UINT kDestroyLater = WM_APP + 2;
 
-enum class TaskState { Pending, Running, Done, Abandoned };
-
-struct Task {
-  std::function<void()> body;
-  TaskState state = TaskState::Pending;
-};
+using Queued = std::function<void()>;
 
 std::atomic<DWORD> gUiThread{0};
 HWND gMessageWindow = nullptr;
-std::mutex gMutex;
-std::condition_variable gChanged;
-bool gLoopEnded = false;  // guarded by gMutex
-int gLoopDepth = 0;       // UI thread only
+CallQueue gCalls;
+int gLoopDepth = 0;  // UI thread only
 
-void RunQueued(std::shared_ptr<Task>* posted) {
-  std::shared_ptr<Task> task = std::move(*posted);
-  delete posted;
-  {
-    std::lock_guard lock(gMutex);
-    // The caller gave up on it when the loop ended: its captures are gone.
-    if (task->state != TaskState::Pending) return;
-    task->state = TaskState::Running;
-  }
-  task->body();
-  std::lock_guard lock(gMutex);
-  task->state = TaskState::Done;
-  gChanged.notify_all();
+void RunQueued(Queued* posted) {
+  const std::unique_ptr<Queued> run(posted);
+  (*run)();
 }
 
 LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kRunQueued:
-      RunQueued(reinterpret_cast<std::shared_ptr<Task>*>(lParam));
+      RunQueued(reinterpret_cast<Queued*>(lParam));
       return 0;
     case kDestroyLater:
       DestroyWindow(reinterpret_cast<HWND>(lParam));
@@ -56,12 +38,6 @@ LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     default:
       return DefWindowProcW(window, message, wParam, lParam);
   }
-}
-
-void SetLoopEnded(bool ended) {
-  std::lock_guard lock(gMutex);
-  gLoopEnded = ended;
-  gChanged.notify_all();
 }
 
 }  // namespace
@@ -107,21 +83,14 @@ bool RunOnUiThread(const std::function<void()>& body) {
     body();
     return true;
   }
-  auto task = std::make_shared<Task>();
-  task->body = body;
-  std::unique_lock lock(gMutex);
-  if (gLoopEnded) return false;
-  auto* posted = new std::shared_ptr<Task>(task);
-  if (!PostMessageW(gMessageWindow, kRunQueued, 0, reinterpret_cast<LPARAM>(posted))) {
-    delete posted;
-    return false;
-  }
-  gChanged.wait(lock, [&] {
-    return task->state == TaskState::Done || (gLoopEnded && task->state == TaskState::Pending);
+  return gCalls.Call(body, [](Queued run) {
+    auto posted = std::make_unique<Queued>(std::move(run));
+    if (!PostMessageW(gMessageWindow, kRunQueued, 0, reinterpret_cast<LPARAM>(posted.get()))) {
+      return false;
+    }
+    posted.release();  // the message window's now
+    return true;
   });
-  if (task->state == TaskState::Done) return true;
-  task->state = TaskState::Abandoned;
-  return false;
 }
 
 void DestroyLater(HWND window) {
@@ -133,7 +102,7 @@ void DestroyLater(HWND window) {
 
 int32_t RunLoop() {
   ++gLoopDepth;
-  SetLoopEnded(false);
+  gCalls.SetLoopEnded(false);
   MSG message{};
   int32_t code = 0;
   for (;;) {
@@ -146,7 +115,7 @@ int32_t RunLoop() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  if (--gLoopDepth == 0) SetLoopEnded(true);
+  if (--gLoopDepth == 0) gCalls.SetLoopEnded(true);
   return code;
 }
 

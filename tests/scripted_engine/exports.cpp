@@ -1,35 +1,38 @@
 // The engine's C interface: every call is recorded and runs on the UI thread.
+// Those that only unpack their arguments are the shared ones of ui_engine_common/.
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
 #include "tests/scripted_engine/engine.h"
 #include "tests/scripted_engine/utf16.h"
 #include "ui_engine/engine_abi.h"
+#include "ui_engine_common/engine_hooks.h"
+#include "ui_engine_common/list_rules.h"
+#include "ui_engine_common/text_buffer.h"
 
 using namespace tw::scripted;
+using tw::engine::NewTextBuffer;
+using tw::engine::ReadUnits;
 
 namespace {
 
 std::string Id(UiControl id) { return std::to_string(id); }
 
-UiControl Create(Kind kind, UiControl parent, int32_t left, int32_t top, int32_t width,
-                 int32_t height, UiEventCallback callback, void* context) {
-  return OnUi<UiControl>(0, [&] {
-    Engine& e = TheEngine();
-    std::lock_guard<std::mutex> lock(e.mu);
-    const UiControl id = e.nextId++;
-    Control& c = e.controls[id];
-    c.kind = kind;
-    c.parent = parent;
-    c.left = left, c.top = top, c.width = width, c.height = height;
-    c.callback = callback;
-    c.context = context;
-    RecordLine(e, "control " + Id(id) + " " + KindName(kind) + " " + Id(parent) + " " +
-                      std::to_string(left) + " " + std::to_string(top) + " " +
-                      std::to_string(width) + " " + std::to_string(height));
-    return id;
-  });
+Kind KindOf(tw::engine::ControlKind kind) {
+  switch (kind) {
+    case tw::engine::ControlKind::Window:
+      return Kind::Window;
+    case tw::engine::ControlKind::Label:
+      return Kind::Label;
+    case tw::engine::ControlKind::PictureBox:
+      return Kind::Picture;
+    case tw::engine::ControlKind::ProgressBar:
+      return Kind::Progress;
+    case tw::engine::ControlKind::Toolbar:
+      return Kind::Toolbar;
+    case tw::engine::ControlKind::ListView:
+      break;
+  }
+  return Kind::List;
 }
 
 int32_t SetProperty(Engine& e, Control& c, UiControl id, int32_t property, const UiValue& value,
@@ -63,10 +66,10 @@ int32_t SetProperty(Engine& e, Control& c, UiControl id, int32_t property, const
 int32_t GetProperty(const Control& c, int32_t property, UiValue* value) {
   switch (property) {
     case UI_PROP_TEXT:
-      value->text = NewBuffer(c.text);
+      value->text = NewTextBuffer(c.text);
       return 1;
     case UI_PROP_BACKGROUND:
-      value->text = NewBuffer(c.background);
+      value->text = NewTextBuffer(c.background);
       return 1;
     case UI_PROP_VALUE:
       value->number = c.value;
@@ -88,24 +91,33 @@ int32_t GetProperty(const Control& c, int32_t property, UiValue* value) {
   }
 }
 
-// Where a new item goes: `position`, or the end when it is -1 or out of range.
 size_t InsertionPoint(int32_t position, size_t count) {
-  return position < 0 || static_cast<size_t>(position) > count ? count
-                                                               : static_cast<size_t>(position);
+  return static_cast<size_t>(tw::engine::InsertionPoint(position, static_cast<int32_t>(count)));
 }
 
 }  // namespace
 
-extern "C" {
-
-UiText* MakeTextBuffer(const uint16_t* units, int32_t unitCount) {
-  if (units == nullptr || unitCount <= 0) return NewBuffer({});
-  std::u16string text(static_cast<size_t>(unitCount), u'\0');
-  std::memcpy(text.data(), units, text.size() * 2);
-  return NewBuffer(text);
+UiControl tw::engine::CreateControl(ControlKind kind, UiControl parent, int32_t left, int32_t top,
+                                    int32_t width, int32_t height, UiEventCallback callback,
+                                    void* context) {
+  return OnUi<UiControl>(0, [&] {
+    Engine& e = TheEngine();
+    std::lock_guard<std::mutex> lock(e.mu);
+    const UiControl id = e.nextId++;
+    Control& c = e.controls[id];
+    c.kind = KindOf(kind);
+    c.parent = parent;
+    c.left = left, c.top = top, c.width = width, c.height = height;
+    c.callback = callback;
+    c.context = context;
+    RecordLine(e, "control " + Id(id) + " " + KindName(c.kind) + " " + Id(parent) + " " +
+                      std::to_string(left) + " " + std::to_string(top) + " " +
+                      std::to_string(width) + " " + std::to_string(height));
+    return id;
+  });
 }
 
-void ReleaseTextBuffer(UiText* text) { std::free(text); }
+extern "C" {
 
 int32_t EngineStartup(void* libraryHandle) {
   StartSession(libraryHandle);
@@ -148,40 +160,10 @@ void EngineSetTimerInterval(UiControl timerId, int32_t intervalMs) {
   });
 }
 
-UiControl CreateControl_Window(UiControl parent, int32_t left, int32_t top, int32_t width,
-                               int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Window, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_Label(UiControl parent, int32_t left, int32_t top, int32_t width,
-                              int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Label, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_PictureBox(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                   int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Picture, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_ProgressBar(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                    int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Progress, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_Toolbar(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::Toolbar, parent, left, top, width, height, callback, context);
-}
-
-UiControl CreateControl_ListView(UiControl parent, int32_t left, int32_t top, int32_t width,
-                                 int32_t height, UiEventCallback callback, void* context) {
-  return Create(Kind::List, parent, left, top, width, height, callback, context);
-}
-
 int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property, UiValue* value) {
   if (value == nullptr || (message != UI_MSG_SET && message != UI_MSG_GET)) return 0;
   // The caller's text is copied before the call may travel to the UI thread.
-  const std::u16string text = message == UI_MSG_SET ? FromBuffer(value->text) : std::u16string();
+  const std::u16string text = message == UI_MSG_SET ? ReadUnits(value->text) : std::u16string();
   return OnUi<int32_t>(0, [&] {
     Engine& e = TheEngine();
     std::lock_guard<std::mutex> lock(e.mu);
@@ -191,8 +173,6 @@ int32_t ControlSendMessage(UiControl control, int32_t message, int32_t property,
                                  : GetProperty(*c, property, value);
   });
 }
-
-void ControlSyncGeometry(UiControl /*control*/, int32_t /*resized*/) {}
 
 void ControlDestroy(UiControl control) {
   RunOnUi([&] {
@@ -268,7 +248,7 @@ int32_t ControlGetHoverLevel(UiControl control) {
 }
 
 int32_t InsertButton_Toolbar(UiControl toolbar, int32_t position, const UiText* caption) {
-  const std::u16string text = FromBuffer(caption);
+  const std::u16string text = ReadUnits(caption);
   return OnUi<int32_t>(-1, [&] {
     Engine& e = TheEngine();
     std::lock_guard<std::mutex> lock(e.mu);
@@ -283,7 +263,7 @@ int32_t InsertButton_Toolbar(UiControl toolbar, int32_t position, const UiText* 
 
 int32_t InsertColumn_ListView(UiControl list, int32_t position, const UiText* title,
                               int32_t width) {
-  const std::u16string text = FromBuffer(title);
+  const std::u16string text = ReadUnits(title);
   return OnUi<int32_t>(-1, [&] {
     Engine& e = TheEngine();
     std::lock_guard<std::mutex> lock(e.mu);
@@ -325,7 +305,7 @@ int32_t InsertItem_ListView(UiControl list, int32_t position) {
 }
 
 void SetItemTitle_ListView(UiControl list, int32_t row, int32_t column, const UiText* text) {
-  const std::u16string value = FromBuffer(text);
+  const std::u16string value = ReadUnits(text);
   RunOnUi([&] {
     Engine& e = TheEngine();
     std::lock_guard<std::mutex> lock(e.mu);
@@ -353,11 +333,11 @@ UiText* GetItemTitle_ListView(UiControl list, int32_t row, int32_t column) {
     return static_cast<size_t>(column) < cells.size() ? cells[static_cast<size_t>(column)]
                                                       : std::u16string();
   });
-  return NewBuffer(text);
+  return NewTextBuffer(text);
 }
 
 int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiText* captions) {
-  const std::u16string t = FromBuffer(title), m = FromBuffer(message), c = FromBuffer(captions);
+  const std::u16string t = ReadUnits(title), m = ReadUnits(message), c = ReadUnits(captions);
   return OnUi<int32_t>(-1, [&] {
     Engine& e = TheEngine();
     std::lock_guard<std::mutex> lock(e.mu);
@@ -373,7 +353,7 @@ int32_t EngineMessageBox(const UiText* title, const UiText* message, const UiTex
 }
 
 UiText* EngineInputBox(const UiText* prompt, const UiText* buttonCaption, int32_t* dismissed) {
-  const std::u16string p = FromBuffer(prompt), c = FromBuffer(buttonCaption);
+  const std::u16string p = ReadUnits(prompt), c = ReadUnits(buttonCaption);
   const InputAnswer answer = OnUi<InputAnswer>({u"", true}, [&] {
     Engine& e = TheEngine();
     std::lock_guard<std::mutex> lock(e.mu);
@@ -387,11 +367,11 @@ UiText* EngineInputBox(const UiText* prompt, const UiText* buttonCaption, int32_
     return taken;
   });
   if (dismissed != nullptr) *dismissed = answer.dismissed ? 1 : 0;
-  return NewBuffer(answer.text);
+  return NewTextBuffer(answer.text);
 }
 
 void SystemMessageBox(const UiText* title, const UiText* message) {
-  const std::u16string t = FromBuffer(title), m = FromBuffer(message);
+  const std::u16string t = ReadUnits(title), m = ReadUnits(message);
   RunOnUi([&] {
     Engine& e = TheEngine();
     std::lock_guard<std::mutex> lock(e.mu);
@@ -400,7 +380,7 @@ void SystemMessageBox(const UiText* title, const UiText* message) {
 }
 
 UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, int32_t editBox) {
-  const std::u16string t = FromBuffer(title), f = FromBuffer(initialFolder);
+  const std::u16string t = ReadUnits(title), f = ReadUnits(initialFolder);
   const std::u16string chosen = OnUi<std::u16string>({}, [&] {
     Engine& e = TheEngine();
     std::lock_guard<std::mutex> lock(e.mu);
@@ -414,13 +394,13 @@ UiText* EngineBrowseForFolder(const UiText* title, const UiText* initialFolder, 
                       std::to_string(editBox) + "\t-> " + EscapeText(result));
     return result;
   });
-  return NewBuffer(chosen);
+  return NewTextBuffer(chosen);
 }
 
 UiText* EngineDocumentsFolder(void) {
   Engine& e = TheEngine();
   std::lock_guard<std::mutex> lock(e.mu);
-  return NewBuffer(e.documents);
+  return NewTextBuffer(e.documents);
 }
 
 }  // extern "C"

@@ -1,8 +1,5 @@
 #include "tests/scripted_engine/utf16.h"
 
-#include <cstdlib>
-#include <cstring>
-
 namespace tw::scripted {
 
 namespace {
@@ -93,24 +90,6 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     i += j;
   }
   return out;
-}
-
-std::u16string FromBuffer(const UiText* buffer) {
-  if (buffer == nullptr || buffer->byteLength <= 2) return {};
-  std::u16string text(buffer->byteLength / 2, u'\0');
-  std::memcpy(text.data(), buffer->units, text.size() * 2);
-  // The length counts the terminating zero unit.
-  if (text.back() == u'\0') text.pop_back();
-  return text;
-}
-
-UiText* NewBuffer(std::u16string_view text) {
-  auto* buffer = static_cast<UiText*>(std::malloc(sizeof(UiText) + (text.size() + 1) * 2));
-  buffer->reserved = 0;
-  buffer->byteLength = static_cast<uint32_t>((text.size() + 1) * 2);
-  if (!text.empty()) std::memcpy(buffer->units, text.data(), text.size() * 2);
-  buffer->units[text.size()] = 0;
-  return buffer;
 }
 
 }  // namespace tw::scripted

@@ -39,17 +39,6 @@ QString GetText(UiControl control) {
   return Take(value.text);
 }
 
-int32_t SetNumber(UiControl control, int32_t property, int64_t number) {
-  UiValue value{number, nullptr};
-  return ControlSendMessage(control, UI_MSG_SET, property, &value);
-}
-
-int64_t GetNumber(UiControl control, int32_t property) {
-  UiValue value{-12345, nullptr};
-  ControlSendMessage(control, UI_MSG_GET, property, &value);
-  return value.number;
-}
-
 int EventLog::Count(int32_t code) const {
   int count = 0;
   for (const Event& event : events) count += event.code == code ? 1 : 0;

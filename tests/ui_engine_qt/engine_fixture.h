@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/engine_numbers.h"
 #include "ui_engine/engine_abi.h"
 
 namespace tw::engine_test {
@@ -30,8 +31,8 @@ QString FromGbk(const std::string& gbk);
 
 void SetText(UiControl control, const QString& text);
 QString GetText(UiControl control);
-int32_t SetNumber(UiControl control, int32_t property, int64_t number);
-int64_t GetNumber(UiControl control, int32_t property);
+using tw::testing::GetNumber;
+using tw::testing::SetNumber;
 
 // Records every event a control sends.
 struct Event {

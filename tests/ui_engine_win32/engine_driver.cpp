@@ -114,15 +114,4 @@ std::wstring GetText(UiControl control) {
   return TakeText(value.text);
 }
 
-int32_t SetNumber(UiControl control, int32_t property, int64_t number) {
-  UiValue value{number, nullptr};
-  return ControlSendMessage(control, UI_MSG_SET, property, &value);
-}
-
-int64_t GetNumber(UiControl control, int32_t property) {
-  UiValue value{-12345, nullptr};
-  ControlSendMessage(control, UI_MSG_GET, property, &value);
-  return value.number;
-}
-
 }  // namespace tw::testing

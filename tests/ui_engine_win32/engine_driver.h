@@ -8,6 +8,7 @@
 #include <chrono>
 #include <string>
 
+#include "tests/support/engine_numbers.h"
 #include "ui_engine/engine_abi.h"
 
 namespace tw::testing {
@@ -55,7 +56,5 @@ std::wstring TextOf(HWND window);
 
 int32_t SetText(UiControl control, const std::wstring& text);
 std::wstring GetText(UiControl control);
-int32_t SetNumber(UiControl control, int32_t property, int64_t number);
-int64_t GetNumber(UiControl control, int32_t property);
 
 }  // namespace tw::testing
