@@ -16,7 +16,8 @@ echo "lint: clang-format clean (${#cxx[@]} files)"
 
 # Product code only: tests, benchmarks and the stand-in are not held to it.
 mapfile -t product < <(git ls-files 'app/*.cpp' 'download/*.cpp' 'net/*.cpp' 'script/*.cpp' \
-  'text/*.cpp' 'ui_engine/*.cpp' 'ui_engine_qt/*.cpp' 'web/*.cpp' | grep -v '_win32\.cpp$' || true)
+  'text/*.cpp' 'ui_engine/*.cpp' 'ui_engine_common/*.cpp' 'ui_engine_qt/*.cpp' \
+  'web/*.cpp' | grep -v '_win32\.cpp$' || true)
 run-clang-tidy -quiet -p "$build" -j "$(nproc)" "${product[@]/#/$PWD/}" >"$build/clang-tidy.log" 2>&1 || {
   grep -E 'warning:|error:' "$build/clang-tidy.log" | sort -u >&2
   echo "lint: clang-tidy found the problems above" >&2
