@@ -20,6 +20,7 @@ enum class DownloadFailure {
   kNoRanges,     // the body broke off and the server cannot continue it
   kChanged,      // a continuation did not fit what is already in the file
   kNoSpace,      // too little free space for the bytes still to come
+  kFatVolume,    // 4 GiB or more, and the target lies on a FAT file system
   kWriteFailed,  // the file could not be written, finished or renamed
   kIncomplete,   // the body ended short of the size the file must have
 };

@@ -8,6 +8,7 @@
 #include "download/http_get.h"
 #include "download/part_file.h"
 #include "download/resume_rules.h"
+#include "download/volume.h"
 
 namespace tw {
 
@@ -239,6 +240,8 @@ bool DownloadJob::AcceptFresh(const net::ResponseHead& head) {
   totalBytes_ = totalFromExpectation_ ? expectedBytes_ : std::max<int64_t>(total, 0);
   rangesServed_ = range.has_value() && range->total.has_value();
   validator_ = ValidatorOf(head);
+  if (TooLargeForVolume(targetPath_, totalBytes_))
+    return Refuse(DownloadFailure::kFatVolume, "a FAT volume holds no file this large");
   if (totalBytes_ > 0) {
     std::optional<int64_t> free = FreeBytesFor(targetPath_);
     if (free && *free < totalBytes_) {
@@ -281,6 +284,8 @@ bool DownloadJob::AcceptContinuation(const net::ResponseHead& head, Mode mode, i
 
   totalBytes_ = *range->total;
   rangesServed_ = true;
+  if (TooLargeForVolume(targetPath_, totalBytes_))
+    return Refuse(DownloadFailure::kFatVolume, "a FAT volume holds no file this large");
   std::optional<int64_t> free = FreeBytesFor(targetPath_);
   if (free && *free < totalBytes_ - offset) {
     return Refuse(DownloadFailure::kNoSpace, "too little free space", totalBytes_ - offset);

@@ -9,6 +9,7 @@
 
 #include "download/body_digests.h"
 #include "download/part_file_platform.h"
+#include "download/volume.h"
 #include "text/path_separator.h"
 
 namespace tw {
@@ -88,13 +89,8 @@ int64_t ResumableBytes(const Text& targetPath) {
 }
 
 std::optional<int64_t> FreeBytesFor(const Text& targetPath) {
-  fs::path folder = NativePath(targetPath).parent_path();
-  if (folder.empty()) folder = ".";
   std::error_code ec;
-  while (!fs::exists(folder, ec) && folder.has_parent_path() && folder.parent_path() != folder) {
-    folder = folder.parent_path();
-  }
-  const fs::space_info space = fs::space(folder, ec);
+  const fs::space_info space = fs::space(NearestExistingFolder(targetPath), ec);
   if (ec) return std::nullopt;
   return static_cast<int64_t>(space.available);
 }

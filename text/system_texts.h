@@ -40,6 +40,7 @@ struct SystemTexts {
   Text failNoUrl, failUnreachable, failRefused, failGone, failBrokeOff, failNoRanges, failChanged,
       failWrite, failIncomplete;
   Text failNoSpaceBefore, failNoSpaceAfter;  // around the amount still needed
+  Text failFatVolume;                        // a file of 4 GiB or more on a FAT volume
 
   // Web access messages.
   Text error700, error701, error702, error703, error704, error705, error707, error708, error709,

@@ -70,10 +70,11 @@ TEST(FailureMessage, TheAmountNeededIsRoundedUpInTheStatusLinesUnits) {
   EXPECT_EQ(GbkToUtf8(FailureMessage(DownloadFailure::kNoSpace, 300 * kMB + 1)),
             "磁盘空间不足，需要 301MB 可用空间。");
   // Every cause has a sentence of its own; none is the bare title.
-  const DownloadFailure all[] = {
-      DownloadFailure::kNoUrl,   DownloadFailure::kUnreachable, DownloadFailure::kRefused,
-      DownloadFailure::kGone,    DownloadFailure::kBrokeOff,    DownloadFailure::kNoRanges,
-      DownloadFailure::kChanged, DownloadFailure::kWriteFailed, DownloadFailure::kIncomplete};
+  const DownloadFailure all[] = {DownloadFailure::kNoUrl,      DownloadFailure::kUnreachable,
+                                 DownloadFailure::kRefused,    DownloadFailure::kGone,
+                                 DownloadFailure::kBrokeOff,   DownloadFailure::kNoRanges,
+                                 DownloadFailure::kChanged,    DownloadFailure::kWriteFailed,
+                                 DownloadFailure::kIncomplete, DownloadFailure::kFatVolume};
   for (DownloadFailure f : all) {
     EXPECT_NE(GbkToUtf8(FailureMessage(f, 0)), "下载失败") << static_cast<int>(f);
   }
