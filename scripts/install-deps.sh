@@ -8,6 +8,9 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libcurl4-openssl-dev libssl-dev openssl duktape-dev
   libgtest-dev libcpp-httplib-dev
+  # Keeping the computer awake (the login manager over D-Bus), and the private
+  # bus its tests run on.
+  libdbus-1-dev dbus-daemon
   curl xvfb xauth fonts-wqy-microhei locales
   # Format and lint checks; fuzzing with libFuzzer.
   clang-format clang-tidy clang libclang-rt-14-dev
