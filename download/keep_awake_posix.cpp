@@ -56,6 +56,10 @@ int TakeInhibitor() {
   // The program changes no environment variable while it runs.
   const char* named = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");  // NOLINT(concurrency-mt-unsafe)
   const std::string address = named != nullptr && named[0] != '\0' ? named : kDefaultSystemBus;
+  // Several downloads may take theirs at once; libdbus's own locks must be
+  // made before any of them uses it.
+  static const bool threadsReady = dbus_threads_init_default() != 0;
+  if (!threadsReady) return -1;
   DBusError error = DBUS_ERROR_INIT;
   // Private: the process's shared bus connection, if a library has one, is
   // neither used nor closed here.

@@ -77,6 +77,7 @@ TEST_F(KeepAwakeTest, ADownloadHoldsASleepInhibitorUntilItEndsHoweverItEnds) {
     ASSERT_TRUE(log.WaitEnded());
     ASSERT_TRUE(testing::WaitFor([&] { return logind.HeldCount() == 0; }, 20s,
                                  "the ended download to let go"));
+    ASSERT_TRUE(testing::WaitForEngineThreads());  // before the log goes
   }
   EXPECT_EQ(logind.Inhibitors().size(), 3u);
 }
@@ -105,6 +106,7 @@ TEST_F(KeepAwakeTest, WithoutALoginManagerThatAnswersTheDownloadRunsAsBefore) {
   ASSERT_TRUE(log.WaitEnded());
   EXPECT_EQ(log.Reports().back().fraction, 1.0f);
   EXPECT_EQ(silent.Inhibitors().size(), 2u);
+  EXPECT_TRUE(testing::WaitForEngineThreads());  // before the log goes
 }
 
 }  // namespace
