@@ -87,6 +87,12 @@ Text FailureMessage(DownloadFailure failure, int64_t bytesNeeded) {
       return t.failIncomplete;
     case DownloadFailure::kWriteFailed:
       return t.failWrite;
+    case DownloadFailure::kBusy:
+      return t.failBusy;
+    case DownloadFailure::kBadAnswer:
+      return t.failBadAnswer;
+    case DownloadFailure::kNotAFile:
+      return t.failNotAFile;
     case DownloadFailure::kNone:
       break;
   }

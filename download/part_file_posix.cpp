@@ -1,4 +1,7 @@
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -18,16 +21,52 @@ std::filesystem::path NativePath(const Text& path) { return GbkToUtf8(path); }
 
 std::optional<std::string> ReadAttribute(const std::filesystem::path& file) {
   char value[1024];
-  const ssize_t n = ::getxattr(file.c_str(), kAttribute, value, sizeof value);
+  const ssize_t n = ::lgetxattr(file.c_str(), kAttribute, value, sizeof value);
   if (n < 0) return std::nullopt;
   return std::string(value, static_cast<size_t>(n));
 }
 
 bool WriteAttribute(const std::filesystem::path& file, const std::string& value) {
-  return ::setxattr(file.c_str(), kAttribute, value.data(), value.size(), 0) == 0;
+  return ::lsetxattr(file.c_str(), kAttribute, value.data(), value.size(), 0) == 0;
 }
 
-void RemoveAttribute(const std::filesystem::path& file) { ::removexattr(file.c_str(), kAttribute); }
+void RemoveAttribute(const std::filesystem::path& file) {
+  ::lremovexattr(file.c_str(), kAttribute);
+}
+
+bool WriteSmallFile(const std::filesystem::path& file, const std::string& content,
+                    std::string* error) {
+  // strerror: its buffer is the thread's own in glibc.
+  const auto fail = [error](const char* what) {
+    if (error)
+      *error = std::string(what) + ": " + std::strerror(errno);  // NOLINT(concurrency-mt-unsafe)
+    return false;
+  };
+  const int fd =
+      ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+  if (fd < 0) return fail("open");
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return fail("open: not a regular file");
+  }
+  bool ok = ::ftruncate(fd, 0) == 0;
+  for (size_t done = 0; ok && done < content.size();) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (n == 0) errno = ENOSPC;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  const int writeErrno = errno;
+  const bool closed = ::close(fd) == 0;
+  if (!ok) {
+    errno = writeErrno;
+    return fail("write");
+  }
+  return closed || fail("close");
+}
 
 bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to,
               std::string* error) {

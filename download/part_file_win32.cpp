@@ -18,6 +18,35 @@ std::optional<std::string> ReadAttribute(const std::filesystem::path&) { return 
 bool WriteAttribute(const std::filesystem::path&, const std::string&) { return false; }
 void RemoveAttribute(const std::filesystem::path&) {}
 
+bool WriteSmallFile(const std::filesystem::path& file, const std::string& content,
+                    std::string* error) {
+  const auto fail = [error](const char* what) {
+    if (error) *error = std::string(what) + ": system error " + std::to_string(GetLastError());
+    return false;
+  };
+  const DWORD existing = GetFileAttributesW(file.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES &&
+      (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return fail("open: not a regular file");
+  }
+  HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return fail("open");
+  DWORD written = 0;
+  const bool ok =
+      content.empty() ||
+      (WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+       written == content.size());
+  const DWORD writeError = GetLastError();
+  const bool closed = CloseHandle(h) != 0;
+  if (!ok) {
+    SetLastError(writeError != 0 ? writeError : ERROR_DISK_FULL);
+    return fail("write");
+  }
+  return closed || fail("close");
+}
+
 bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to,
               std::string* error) {
   if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

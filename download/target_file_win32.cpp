@@ -31,21 +31,36 @@ bool TargetFile::OpenNative(const Text& path, int64_t keepBytes) {
     std::filesystem::create_directories(native.parent_path(), ec);
     // A failure here shows up as a failed open, with the open's reason.
   }
-  HANDLE file =
-      CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                  keepBytes > 0 ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  // A reparse point (a link, a junction) is opened itself, not followed, and
+  // then refused with anything else that is not a plain file; the size is cut
+  // only after that.
+  const DWORD existing = GetFileAttributesW(wide.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES &&
+      (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    notRegular_ = true;
+    error_ = "open: not a regular file";
+    return false;
+  }
+  HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error_ = Reason("open", GetLastError());
     return false;
   }
-  if (keepBytes > 0) {
-    LARGE_INTEGER at;
-    at.QuadPart = keepBytes;
-    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
-      error_ = Reason("open", GetLastError());
-      CloseHandle(file);
-      return false;
-    }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    notRegular_ = true;
+    error_ = "open: not a regular file";
+    CloseHandle(file);
+    return false;
+  }
+  LARGE_INTEGER at;
+  at.QuadPart = keepBytes > 0 ? keepBytes : 0;
+  if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
+    error_ = Reason("open", GetLastError());
+    CloseHandle(file);
+    return false;
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   return true;

@@ -73,7 +73,8 @@ TEST(FailureMessage, TheAmountNeededIsRoundedUpInTheStatusLinesUnits) {
   const DownloadFailure all[] = {
       DownloadFailure::kNoUrl,   DownloadFailure::kUnreachable, DownloadFailure::kRefused,
       DownloadFailure::kGone,    DownloadFailure::kBrokeOff,    DownloadFailure::kNoRanges,
-      DownloadFailure::kChanged, DownloadFailure::kWriteFailed, DownloadFailure::kIncomplete};
+      DownloadFailure::kChanged, DownloadFailure::kWriteFailed, DownloadFailure::kIncomplete,
+      DownloadFailure::kBusy,    DownloadFailure::kBadAnswer,   DownloadFailure::kNotAFile};
   for (DownloadFailure f : all) {
     EXPECT_NE(GbkToUtf8(FailureMessage(f, 0)), "下载失败") << static_cast<int>(f);
   }
