@@ -19,8 +19,7 @@ void RequestDownload() {
 
   bool dismissed = false;
   app.selectedFileName = ui::InputBox(t.askFileName, t.confirm, &dismissed);
-  regex.Create(kIllegalNamePattern, app.selectedFileName);
-  app.selectedFileName = Trim(regex.Replace("_"));
+  app.selectedFileName = CleanFileName(regex, app.selectedFileName);
 
   if (dismissed) {
     LeaveBusyState();

@@ -59,7 +59,7 @@ TEST(SaveFolder, DriveRootGivesOneBackslash) {
   EXPECT_TRUE(HoldsServedBytes(root / "root.iso", kSize));
 }
 
-TEST(SaveFolder, NetworkFolderLandsWhereConfirmed) {
+TEST(SaveFolder, NetworkFolderAndDeviceNameLandWhereConfirmed) {
   constexpr std::size_t kSize = 300000;
   Standin standin({"--size", std::to_string(kSize)});
   Session session;
@@ -74,14 +74,14 @@ TEST(SaveFolder, NetworkFolderLandsWhereConfirmed) {
   const std::string folder = "\\\\localhost\\" + name + "\\ISO";
   ASSERT_EQ(
       session.Run(kStart + "answer-browse " + folder + "\nclick text=选择保存位置\nwait ^browse\n" +
-                  Download("unc") + "wait ^msgbox.下载完成 20000\nclose\n"),
+                  Download("nul.") + "wait ^msgbox.下载完成 20000\nclose\n"),
       0)
       << session.StandardError();
   const Record r = session.record();
   EXPECT_EQ(BoxesTitled(r, "请您核对文件名：").at(0),
-            "msgbox 请您核对文件名：\t" + Recorded(folder + "\\unc.iso") + "\t确认&&取消\t-> 0");
-  EXPECT_TRUE(HoldsServedBytes(shared / "ISO" / "unc.iso", kSize));
-  EXPECT_TRUE(fs::exists(shared / "ISO" / "unc.iso.sha256"));
+            "msgbox 请您核对文件名：\t" + Recorded(folder + "\\_nul.iso") + "\t确认&&取消\t-> 0");
+  EXPECT_TRUE(HoldsServedBytes(shared / "ISO" / "_nul.iso", kSize));
+  EXPECT_TRUE(fs::exists(shared / "ISO" / "_nul.iso.sha256"));
 }
 
 }  // namespace
