@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "download/part_file_platform.h"
 #include "text/convert.h"
@@ -15,6 +16,31 @@ constexpr char kAttribute[] = "user.tarnwick.resume";
 }  // namespace
 
 std::filesystem::path NativePath(const Text& path) { return GbkToUtf8(path); }
+
+bool Exists(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+std::optional<int64_t> RegularFileSize(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+  const auto size = std::filesystem::file_size(file, ec);
+  if (ec) return std::nullopt;
+  return static_cast<int64_t>(size);
+}
+
+void RemoveFile(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+}
+
+std::optional<int64_t> AvailableBytes(const std::filesystem::path& folder) {
+  std::error_code ec;
+  const std::filesystem::space_info space = std::filesystem::space(folder, ec);
+  if (ec) return std::nullopt;
+  return static_cast<int64_t>(space.available);
+}
 
 std::optional<std::string> ReadAttribute(const std::filesystem::path& file) {
   char value[1024];
