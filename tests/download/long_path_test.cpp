@@ -192,7 +192,7 @@ void DownloadInTwoRuns(const Text& base, const Text& folder) {
   EXPECT_TRUE(testing::ReadFile(ReadBack(PartPath(path))) == content.substr(0, kept));
   EXPECT_EQ(ResumableBytes(path), static_cast<int64_t>(kept));
 #if defined(_WIN32)
-  EXPECT_EQ(testing::ReadFile(ReadBack(path + ".part.resume")), "120000 \"v1\"");
+  EXPECT_EQ(testing::ReadFile(ReadBack(path + ".part.resume")), std::to_string(kSize) + " \"v1\"");
 #endif
   EXPECT_TRUE(FreeBytesFor(path).has_value());
   EXPECT_FALSE(Present(path));
