@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <system_error>
 #include <vector>
 
 #include "download/body_digests.h"
 #include "download/part_file_platform.h"
+#include "text/convert.h"
 #include "text/path_separator.h"
 
 namespace tw {
@@ -49,13 +49,8 @@ std::optional<ResumeRecord> Decode(const std::string& text) {
   return record;
 }
 
-bool IsRegularFile(const fs::path& path) {
-  std::error_code ec;
-  return fs::is_regular_file(fs::symlink_status(path, ec));
-}
-
 std::optional<std::string> ReadSidecar(const fs::path& path) {
-  if (!IsRegularFile(path)) return std::nullopt;
+  if (!part_file_platform::RegularFileSize(path)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream text;
@@ -69,7 +64,7 @@ Text PartPath(const Text& targetPath) { return targetPath + ".part"; }
 
 std::optional<ResumeRecord> ReadResumeRecord(const Text& targetPath) {
   const fs::path part = NativePath(PartPath(targetPath));
-  if (!IsRegularFile(part)) return std::nullopt;
+  if (!part_file_platform::RegularFileSize(part)) return std::nullopt;
   std::optional<std::string> text = part_file_platform::ReadAttribute(part);
   if (!text) text = ReadSidecar(SidecarPath(targetPath));
   if (!text) return std::nullopt;
@@ -78,9 +73,9 @@ std::optional<ResumeRecord> ReadResumeRecord(const Text& targetPath) {
 
 bool StoreResumeRecord(const Text& targetPath, const ResumeRecord& record) {
   const std::string value = Encode(record);
-  std::error_code ec;
   if (part_file_platform::WriteAttribute(NativePath(PartPath(targetPath)), value)) {
-    fs::remove(SidecarPath(targetPath), ec);  // an older record must not contradict this one
+    // An older record must not contradict this one.
+    part_file_platform::RemoveFile(SidecarPath(targetPath));
     return true;
   }
   return part_file_platform::WriteSmallFile(SidecarPath(targetPath), value, nullptr);
@@ -88,27 +83,22 @@ bool StoreResumeRecord(const Text& targetPath, const ResumeRecord& record) {
 
 void ForgetResumeRecord(const Text& targetPath) {
   part_file_platform::RemoveAttribute(NativePath(PartPath(targetPath)));
-  std::error_code ec;
-  fs::remove(SidecarPath(targetPath), ec);
+  part_file_platform::RemoveFile(SidecarPath(targetPath));
 }
 
 int64_t ResumableBytes(const Text& targetPath) {
   if (!ReadResumeRecord(targetPath)) return 0;
-  std::error_code ec;
-  auto size = fs::file_size(NativePath(PartPath(targetPath)), ec);
-  return ec ? 0 : static_cast<int64_t>(size);
+  return part_file_platform::RegularFileSize(NativePath(PartPath(targetPath))).value_or(0);
 }
 
 std::optional<int64_t> FreeBytesFor(const Text& targetPath) {
   fs::path folder = NativePath(targetPath).parent_path();
   if (folder.empty()) folder = ".";
-  std::error_code ec;
-  while (!fs::exists(folder, ec) && folder.has_parent_path() && folder.parent_path() != folder) {
+  while (!part_file_platform::Exists(folder) && folder.has_parent_path() &&
+         folder.parent_path() != folder) {
     folder = folder.parent_path();
   }
-  const fs::space_info space = fs::space(folder, ec);
-  if (ec) return std::nullopt;
-  return static_cast<int64_t>(space.available);
+  return part_file_platform::AvailableBytes(folder);
 }
 
 bool PromotePartFile(const Text& targetPath, std::string* error) {
@@ -142,13 +132,12 @@ bool WriteChecksumFile(const Text& targetPath, const char* extension, const std:
   // over two-byte characters, whose second byte may look like a backslash.
   const size_t slash = FindLastText(targetPath, kPathSeparator);
   const Text name = slash == kNotFound ? targetPath : targetPath.substr(slash + 1);
-  const std::string line = hex + "  " + part_file_platform::NativePath(name).string() + "\n";
+  const std::string line = hex + "  " + GbkToUtf8(name) + "\n";
   return part_file_platform::WriteSmallFile(NativePath(targetPath + "." + extension), line, error);
 }
 
 void RemoveChecksumFile(const Text& targetPath, const char* extension) {
-  std::error_code ec;
-  fs::remove(NativePath(targetPath + "." + extension), ec);
+  part_file_platform::RemoveFile(NativePath(targetPath + "." + extension));
 }
 
 }  // namespace tw

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "download/part_file_platform.h"
 #include "text/convert.h"
@@ -18,6 +19,30 @@ constexpr char kAttribute[] = "user.tarnwick.resume";
 }  // namespace
 
 std::filesystem::path NativePath(const Text& path) { return GbkToUtf8(path); }
+
+bool Exists(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+std::optional<int64_t> RegularFileSize(const std::filesystem::path& file) {
+  // The name itself: a link to a regular file is not one.
+  struct stat info {};
+  if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return static_cast<int64_t>(info.st_size);
+}
+
+void RemoveFile(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+}
+
+std::optional<int64_t> AvailableBytes(const std::filesystem::path& folder) {
+  std::error_code ec;
+  const std::filesystem::space_info space = std::filesystem::space(folder, ec);
+  if (ec) return std::nullopt;
+  return static_cast<int64_t>(space.available);
+}
 
 std::optional<std::string> ReadAttribute(const std::filesystem::path& file) {
   char value[1024];

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "download/extended_length_path.h"
 #include "download/part_file_platform.h"
 #include "text/convert.h"
 
@@ -9,7 +10,43 @@ namespace tw::part_file_platform {
 
 std::filesystem::path NativePath(const Text& path) {
   const std::u16string utf16 = GbkToUtf16(path);
-  return std::filesystem::path(std::wstring(utf16.begin(), utf16.end()));
+  const std::wstring wide(utf16.begin(), utf16.end());
+  // Completed as the system completes the short form: absolute, "/" made "\",
+  // "." and ".." resolved, trailing dots and blanks of the name dropped.
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring full(size, L'\0');
+  const DWORD length = size > 0 ? GetFullPathNameW(wide.c_str(), size, full.data(), nullptr) : 0;
+  if (length == 0 || length >= size) return wide;
+  full.resize(length);
+  if (full.size() < kExtendedLengthFrom) return wide;
+  const std::u16string extended = ExtendedLengthForm(std::u16string(full.begin(), full.end()));
+  return std::wstring(extended.begin(), extended.end());
+}
+
+bool Exists(const std::filesystem::path& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<int64_t> RegularFileSize(const std::filesystem::path& file) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  // A reparse point (a link) to a file is not one: its attributes are its own.
+  if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return std::nullopt;
+  }
+  return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                              data.nFileSizeLow);
+}
+
+void RemoveFile(const std::filesystem::path& file) { DeleteFileW(file.c_str()); }
+
+std::optional<int64_t> AvailableBytes(const std::filesystem::path& folder) {
+  // A network folder must end in a backslash here; any folder may.
+  std::wstring name = folder.native();
+  if (!name.ends_with(L'\\')) name += L'\\';
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExW(name.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+  return static_cast<int64_t>(available.QuadPart);
 }
 
 // The record always goes to the sidecar file on Windows: it travels with the
