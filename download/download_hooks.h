@@ -1,10 +1,12 @@
 // What a download's starter may add to a download: a way to renew an expired
-// link, and word of why a download failed.
+// link, word of why a download failed and, for test programs, shorter limits.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
+#include "net/transfer.h"
 #include "text/text.h"
 
 namespace tw {
@@ -33,6 +35,12 @@ struct DownloadHooks {
   // Told why a download failed, on the worker thread, just before its Failed
   // report. `bytesNeeded` is the free space it needed when it had too little.
   std::function<void(DownloadFailure failure, int64_t bytesNeeded)> failed;
+  // For test programs that start downloads through the registry: time limits
+  // and a unit of the waits between tries other than the platform's, since
+  // their servers cannot wait half a minute for every silence. The program
+  // leaves them unset.
+  std::optional<net::Timeouts> timeouts;
+  int32_t waitUnitMs = 0;  // 0: the platform's second
 };
 
 }  // namespace tw
