@@ -1,0 +1,67 @@
+// The chaos soak's short run: forty downloads through StartDownload, eight at
+// once, against a server that misbehaves on most connections in every way a
+// line or a server can (see tests/support/chaos_faults.h). No download may end
+// with a wrong file or a part that is no prefix of the served file, and none
+// may run past what its faults can cost under the limits in force.
+//
+// The seed is printed with the table; TW_CHAOS_SEED=<n> runs another one.
+// bench/chaos_soak runs the long soak.
+#include "tests/support/chaos_soak.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "tests/download/report_log.h"
+#include "tests/support/temp_folder.h"
+
+namespace tw {
+namespace {
+
+using testing::SoakVerdict;
+
+using testing::ChaosFault;
+
+// Until the engine retries transient answers (5xx, 429, a 200 or a shifted
+// 206 to a range, a replaced file) and starts afresh where a continuation
+// cannot fit, such failures are only counted; then they must be none.
+constexpr bool kTransientFaultsCarried = false;
+
+// Faults the engine does not withstand yet, left out of the short run until it
+// does (the long run meets every kind): a trickle is never silent long enough
+// to end, bodies that never end are read for good, and a gzip body or a
+// multipart 206 is written to the file as it came.
+constexpr ChaosFault kNotYetWithstood[] = {ChaosFault::kTrickle, ChaosFault::kEndlessChunked,
+                                           ChaosFault::kEndlessRedirect, ChaosFault::kGzip,
+                                           ChaosFault::kMultipart};
+
+uint64_t Seed() {
+  const char* chosen = std::getenv("TW_CHAOS_SEED");
+  return chosen != nullptr ? std::strtoull(chosen, nullptr, 10) : 21;
+}
+
+TEST(ChaosSoak, NoDownloadEndsCorruptOrRunsPastItsLimit) {
+  testing::TempFolder folder("chaos");
+  testing::SoakOptions options;
+  options.seed = Seed();
+  options.downloads = 40;
+  options.parallel = 8;
+  options.folder = folder.path();
+  for (ChaosFault fault : kNotYetWithstood) options.weights[static_cast<size_t>(fault)] = 0;
+  const testing::SoakResult result = testing::RunSoak(options);
+  const std::string table = result.Table();
+  std::cout << table;
+
+  ASSERT_EQ(result.downloads.size(), 40u) << table;
+  EXPECT_EQ(result.Count(SoakVerdict::kCorrupt), 0) << "see the table above";
+  EXPECT_EQ(result.Count(SoakVerdict::kHung), 0) << "see the table above";
+  if (kTransientFaultsCarried) {
+    EXPECT_EQ(result.CarriableFailures(), 0) << "see the table above";
+  }
+  EXPECT_TRUE(testing::WaitForEngineThreads());
+}
+
+}  // namespace
+}  // namespace tw
