@@ -13,7 +13,7 @@ const char* FaultName(ChaosFault fault) {
                                                                        "503 short wait",
                                                                        "503 long wait",
                                                                        "5xx or 429",
-                                                                       "no ranges, drop",
+                                                                       "drop without ranges",
                                                                        "200 to a range",
                                                                        "shifted 206",
                                                                        "replaced file",

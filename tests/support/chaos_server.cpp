@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "standin/content.h"
 #include "tests/support/gzip_stored.h"
@@ -64,9 +65,33 @@ uint8_t ChaosByte(int version, int64_t offset) {
 }
 
 std::string ChaosBytes(int version, int64_t from, int64_t count) {
-  std::string bytes(static_cast<size_t>(std::max<int64_t>(count, 0)), '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    bytes[i] = static_cast<char>(ChaosByte(version, from + static_cast<int64_t>(i)));
+  // A soak serves and checks the same few versions over and over: each block
+  // of them is made once per process (byte by byte is slow under the
+  // sanitizers).
+  constexpr int64_t kBlock = int64_t{1} << 20;
+  static std::mutex mutex;
+  static std::map<std::pair<int, int64_t>, std::shared_ptr<const std::string>> blocks;
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(std::max<int64_t>(count, 0)));
+  for (int64_t at = from; at < from + count;) {
+    std::shared_ptr<const std::string> block;
+    {
+      std::lock_guard lock(mutex);
+      auto& made = blocks[{version, at / kBlock}];
+      if (!made) {
+        auto fresh = std::make_shared<std::string>(static_cast<size_t>(kBlock), '\0');
+        const int64_t first = at / kBlock * kBlock;
+        for (int64_t i = 0; i < kBlock; ++i) {
+          (*fresh)[static_cast<size_t>(i)] = static_cast<char>(ChaosByte(version, first + i));
+        }
+        made = std::move(fresh);
+      }
+      block = made;
+    }
+    const int64_t within = at % kBlock;
+    const int64_t take = std::min(kBlock - within, from + count - at);
+    bytes.append(*block, static_cast<size_t>(within), static_cast<size_t>(take));
+    at += take;
   }
   return bytes;
 }
