@@ -12,9 +12,13 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 
+#include "download/digest.h"
 #include "tests/download/report_log.h"
+#include "tests/support/files.h"
+#include "tests/support/soak_file_check.h"
 #include "tests/support/temp_folder.h"
 
 namespace tw {
@@ -61,6 +65,40 @@ TEST(ChaosSoak, NoDownloadEndsCorruptOrRunsPastItsLimit) {
     EXPECT_EQ(result.CarriableFailures(), 0) << "see the table above";
   }
   EXPECT_TRUE(testing::WaitForEngineThreads());
+}
+
+// A soak proves nothing if its judge misses a wrong byte: a whole version with
+// its checksum passes, one changed byte, a wrong checksum or a part that
+// strays from every version does not.
+TEST(ChaosSoak, TheJudgeSeesAWrongByteChecksumOrPart) {
+  constexpr int64_t kSize = 300000;
+  testing::TempFolder folder("judge");
+  testing::SoakFileCheck check(kSize);
+  const std::string path = folder.File("f.iso");
+  const std::string second = testing::ChaosBytes(1, 0, kSize);
+  std::unique_ptr<Digest> sha256 = MakeDigest(DigestKind::kSha256);
+  sha256->Update(second.data(), second.size());
+  testing::WriteFile(path + ".sha256", sha256->FinishHex() + "  f.iso\n");
+
+  testing::WriteFile(path, second);
+  EXPECT_EQ(check.Whole(path, 1), "");
+  EXPECT_NE(check.Whole(path, 0), "") << "version 1 was never served";
+  std::string changed = second;
+  changed[kSize / 2] = static_cast<char>(changed[kSize / 2] ^ 1);
+  testing::WriteFile(path, changed);
+  EXPECT_NE(check.Whole(path, 1), "");
+  testing::WriteFile(path, second);
+  testing::WriteFile(path + ".sha256", std::string(64, '0') + "  f.iso\n");
+  EXPECT_NE(check.Whole(path, 1), "");
+
+  const std::string part = path + ".part";
+  EXPECT_EQ(check.Prefix(part, 0), "") << "no part at all";
+  testing::WriteFile(part, testing::ChaosBytes(0, 0, 1000));
+  EXPECT_EQ(check.Prefix(part, 1), "");
+  testing::WriteFile(part, testing::ChaosBytes(0, 0, 999) + testing::ChaosBytes(1, 999, 1));
+  EXPECT_NE(check.Prefix(part, 1), "");
+  testing::WriteFile(part, second + "x");
+  EXPECT_NE(check.Prefix(part, 1), "");
 }
 
 }  // namespace
