@@ -9,6 +9,7 @@
 #include "standin/content.h"
 #include "tests/support/gzip_stored.h"
 #include "tests/support/loopback_socket.h"
+#include "tests/support/raw_server.h"
 
 namespace tw::testing {
 namespace {
@@ -148,20 +149,6 @@ void ChaosServer::Accept() {
   for (auto& worker : workers_) worker->thread.join();
 }
 
-std::string ChaosServer::ReadHead(int socket) const {
-  std::string head;
-  char buffer[4096];
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (head.find("\r\n\r\n") == std::string::npos && !stopping_.load() &&
-         std::chrono::steady_clock::now() < deadline) {
-    if (PollReadable(socket, kSliceMs) <= 0) continue;
-    const int got = Receive(socket, buffer, sizeof buffer);
-    if (got <= 0) break;
-    head.append(buffer, static_cast<size_t>(got));
-  }
-  return head;
-}
-
 ChaosServer::Asked ChaosServer::Parse(const std::string& head) {
   Asked asked;
   const std::string prefix = "GET /f/";
@@ -189,7 +176,7 @@ ChaosServer::Asked ChaosServer::Parse(const std::string& head) {
 }
 
 void ChaosServer::Serve(int socket) {
-  const Asked asked = Parse(ReadHead(socket));
+  const Asked asked = Parse(RawServer::ReadHead(socket, stopping_));
   if (asked.file < 0) {
     SendAll(socket, Head(404, LengthLine(0)));
     CloseConnection(socket);
@@ -273,7 +260,7 @@ ChaosServer::Sent ChaosServer::Answer(int socket, const Asked& asked, const Chao
       return sent;
     }
     case ChaosFault::kTrickle:
-      return AnswerTrickle(socket, asked, lot.detail, version);
+      return AnswerTrickle(socket, fileHead(status, from, size, ""), from, lot.detail, version);
     case ChaosFault::kBusy:
     case ChaosFault::kBusyLong: {
       const int32_t after =
@@ -310,7 +297,7 @@ ChaosServer::Sent ChaosServer::Answer(int socket, const Asked& asked, const Chao
       return Sent{true, SendFileBytes(socket, version, from, end)};
     }
     case ChaosFault::kEndlessChunked:
-      return AnswerEndlessChunked(socket, asked, lot.detail, version);
+      return AnswerEndlessChunked(socket, from, lot.detail, version);
     case ChaosFault::kEndlessRedirect:
       AnswerEndlessRedirect(socket, asked.file);
       return sent;
@@ -351,18 +338,14 @@ ChaosServer::Sent ChaosServer::Answer(int socket, const Asked& asked, const Chao
   return sent;
 }
 
-ChaosServer::Sent ChaosServer::AnswerTrickle(int socket, const Asked& asked, uint64_t detail,
-                                             int version) {
+ChaosServer::Sent ChaosServer::AnswerTrickle(int socket, const std::string& head, int64_t from,
+                                             uint64_t detail, int version) {
   const int64_t size = options_.fileSize;
-  const bool honoured = Honours(asked, version);
-  const int64_t from = honoured ? asked.from : 0;
   const int32_t interval = options_.trickleIntervalsMs[MixStep(detail) % 3];
   // A little at full speed first, as a line that slows down mid-body.
   const int64_t burst =
       std::min<int64_t>(size - from, static_cast<int64_t>(MixStep(detail) % kPiece));
-  const std::string lines =
-      FileLines(version) + (honoured ? RangeLine(from, size, size) : "") + LengthLine(size - from);
-  if (!SendAll(socket, Head(honoured ? 206 : 200, lines))) return {};
+  if (!SendAll(socket, head)) return {};
   Sent sent{true, SendFileBytes(socket, version, from, from + burst)};
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.endlessLimitMs);
@@ -374,11 +357,9 @@ ChaosServer::Sent ChaosServer::AnswerTrickle(int socket, const Asked& asked, uin
   return sent;
 }
 
-ChaosServer::Sent ChaosServer::AnswerEndlessChunked(int socket, const Asked& asked, uint64_t detail,
+ChaosServer::Sent ChaosServer::AnswerEndlessChunked(int socket, int64_t from, uint64_t detail,
                                                     int version) {
   const int64_t size = options_.fileSize;
-  const bool honoured = Honours(asked, version);
-  const int64_t from = honoured ? asked.from : 0;
   // Half announce the rest of the file, half only a short stretch of it.
   int64_t end = size;
   if ((MixStep(detail) & 1) && size - from > 100) {

@@ -93,11 +93,12 @@ class ChaosServer {
   bool Honours(const Asked& asked, int version) const;
 
   void Accept();
-  std::string ReadHead(int socket) const;
   void Serve(int socket);
   Sent Answer(int socket, const Asked& asked, const ChaosLot& lot, int version);
-  Sent AnswerTrickle(int socket, const Asked& asked, uint64_t detail, int version);
-  Sent AnswerEndlessChunked(int socket, const Asked& asked, uint64_t detail, int version);
+  // `from`: where the honest answer, whose `head` the trickle sends, starts.
+  Sent AnswerTrickle(int socket, const std::string& head, int64_t from, uint64_t detail,
+                     int version);
+  Sent AnswerEndlessChunked(int socket, int64_t from, uint64_t detail, int version);
   void AnswerEndlessRedirect(int socket, int file);
   // Sends bytes [from, to) of `version` in pieces, as chunks of the chunked
   // coding if asked; gives the offset reached, short of `to` once the peer
