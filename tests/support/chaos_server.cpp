@@ -18,6 +18,7 @@ namespace {
 // server ever serves, so a download that keeps them cannot pass its checks.
 constexpr int kGarbageVersion = 0x7FFF;
 constexpr int64_t kPiece = 64 * 1024;
+constexpr int64_t kGarbage = 16 * 1024;  // a chunk past the end
 constexpr int32_t kSliceMs = 20;
 
 std::string Head(int status, const std::string& lines) {
@@ -184,12 +185,11 @@ void ChaosServer::Serve(int socket) {
   }
   ChaosLot lot;
   int version;
-  size_t index;
   {
     std::lock_guard lock(mutex_);
     FileState& file = files_[asked.file];
-    index = file.connections.size();
-    lot = DrawLot(options_.seed, asked.file, static_cast<int>(index), options_.weights);
+    const auto index = static_cast<int>(file.connections.size());
+    lot = DrawLot(options_.seed, asked.file, index, options_.weights);
     if (lot.fault == ChaosFault::kReplaced) ++file.version;
     version = file.version;
     ChaosConnection connection;
@@ -199,68 +199,52 @@ void ChaosServer::Serve(int socket) {
     connection.version = version;
     file.connections.push_back(connection);
   }
-  const Sent sent = Answer(socket, asked, lot, version);
-  if (!sent.reset) CloseConnection(socket);
-  std::lock_guard lock(mutex_);
-  FileState& file = files_[asked.file];
-  ChaosConnection& connection = file.connections[index];
-  connection.progressed = sent.fileBytes && sent.reached > file.furthest;
-  if (connection.progressed) file.furthest = sent.reached;
-  connection.ended = true;
+  if (!Answer(socket, asked, lot, version)) CloseConnection(socket);
 }
 
-bool ChaosServer::Honours(const Asked& asked, int version) const {
-  // An honest server answers the range while it still fits the version.
-  return asked.ranged && asked.from < options_.fileSize &&
-         (asked.ifRange.empty() || asked.ifRange == ChaosEtag(version));
-}
-
-ChaosServer::Sent ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot,
-                                      int version) {
+bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, int version) {
   const int64_t size = options_.fileSize;
   uint64_t state = lot.detail;
   auto pick = [&state](int64_t below) {
     return below <= 0 ? 0 : static_cast<int64_t>(MixStep(state) % static_cast<uint64_t>(below));
   };
-  const bool honoured = Honours(asked, version);
+  // An honest server answers the range while it still fits the version.
+  const bool honoured = asked.ranged && asked.from < size &&
+                        (asked.ifRange.empty() || asked.ifRange == ChaosEtag(version));
   const int64_t from = honoured ? asked.from : 0;
   const int status = honoured ? 206 : 200;
   auto fileHead = [&](int code, int64_t first, int64_t end, const std::string& extra) {
     return Head(code, FileLines(version) + (code == 206 ? RangeLine(first, end, size) : "") +
                           LengthLine(end - first) + extra);
   };
-  auto whole = [&](int code, int64_t first) {
-    if (!SendAll(socket, fileHead(code, first, size, ""))) return Sent{};
-    return Sent{true, SendFileBytes(socket, version, first, size)};
+  // Bytes [first, end) of the version under `head`.
+  auto send = [&](const std::string& head, int64_t first, int64_t end, bool chunked = false) {
+    return SendAll(socket, head) && SendFileBytes(socket, version, first, end, chunked) == end;
   };
-  Sent sent;
   switch (lot.fault) {
     case ChaosFault::kClean:
     case ChaosFault::kReplaced:
-      return whole(status, from);
+      send(fileHead(status, from, size, ""), from, size);
+      return false;
     case ChaosFault::kWholeToRange:
-      return whole(200, 0);
+      send(fileHead(200, 0, size, ""), 0, size);
+      return false;
     case ChaosFault::kDrop:
     case ChaosFault::kReset:
     case ChaosFault::kStall: {
       if (lot.fault != ChaosFault::kStall && pick(4) == 0) {
         // No answer at all: an orderly close, or a reset.
-        if (lot.fault == ChaosFault::kDrop) return sent;
-        ResetConnection(socket);
-        return Sent{false, 0, true};
+        if (lot.fault == ChaosFault::kReset) ResetConnection(socket);
+        return lot.fault == ChaosFault::kReset;
       }
-      const int64_t cut = from + pick(size - from);
-      if (!SendAll(socket, fileHead(status, from, size, ""))) return sent;
-      sent = Sent{true, SendFileBytes(socket, version, from, cut)};
+      send(fileHead(status, from, size, ""), from, from + pick(size - from));
       if (lot.fault == ChaosFault::kStall) Idle(socket, options_.stallMs);
-      if (lot.fault == ChaosFault::kReset) {
-        ResetConnection(socket);
-        sent.reset = true;
-      }
-      return sent;
+      if (lot.fault == ChaosFault::kReset) ResetConnection(socket);
+      return lot.fault == ChaosFault::kReset;
     }
     case ChaosFault::kTrickle:
-      return AnswerTrickle(socket, fileHead(status, from, size, ""), from, lot.detail, version);
+      AnswerTrickle(socket, fileHead(status, from, size, ""), from, lot.detail, version);
+      return false;
     case ChaosFault::kBusy:
     case ChaosFault::kBusyLong: {
       const int32_t after =
@@ -268,48 +252,48 @@ ChaosServer::Sent ChaosServer::Answer(int socket, const Asked& asked, const Chao
       SendAll(socket, Head(503, "Retry-After: " + std::to_string(after) +
                                     "\r\nContent-Type: text/plain\r\n" + LengthLine(5)) +
                           "busy\n");
-      return sent;
+      return false;
     }
     case ChaosFault::kServerError: {
       static constexpr int kStatuses[] = {500, 502, 504, 429};
       SendAll(socket,
               Head(kStatuses[pick(4)], "Content-Type: text/plain\r\n" + LengthLine(6)) + "error\n");
-      return sent;
+      return false;
     }
-    case ChaosFault::kNoRangesDrop: {
-      const std::string lines = "Content-Type: application/octet-stream\r\n" + LengthLine(size);
-      if (!SendAll(socket, Head(200, lines))) return sent;
-      return Sent{true, SendFileBytes(socket, version, 0, pick(size))};
-    }
+    case ChaosFault::kNoRangesDrop:
+      send(Head(200, "Content-Type: application/octet-stream\r\n" + LengthLine(size)), 0,
+           pick(size));
+      return false;
     case ChaosFault::kShiftedRange: {
       const int64_t shift = 1 + pick(65536);
       int64_t first = std::clamp<int64_t>(pick(2) ? from + shift : from - shift, 0, size - 1);
       if (first == from) first = from > 0 ? from - 1 : 1;
-      if (SendAll(socket, fileHead(206, first, size, ""))) {
-        SendFileBytes(socket, version, first, size);
-      }
-      return sent;
+      send(fileHead(206, first, size, ""), first, size);
+      return false;
     }
     case ChaosFault::kShortRange: {
-      if (!honoured || size - from < 2) return whole(status, from);
-      const int64_t end = from + 1 + pick(size - from - 1);
-      if (!SendAll(socket, fileHead(206, from, end, ""))) return sent;
-      return Sent{true, SendFileBytes(socket, version, from, end)};
+      const int64_t end = honoured && size - from >= 2 ? from + 1 + pick(size - from - 1) : size;
+      send(fileHead(status, from, end, ""), from, end);
+      return false;
     }
     case ChaosFault::kEndlessChunked:
-      return AnswerEndlessChunked(socket, from, lot.detail, version);
+      AnswerEndlessChunked(socket, from, lot.detail, version);
+      return false;
     case ChaosFault::kEndlessRedirect:
       AnswerEndlessRedirect(socket, asked.file);
-      return sent;
+      return false;
     case ChaosFault::kGzip: {
       const std::string body = GzipStored(ChaosBytes(version, 0, size));
       SendAll(socket, Head(200, FileLines(version) + "Content-Encoding: gzip\r\n" +
                                     LengthLine(static_cast<int64_t>(body.size()))) +
                           body);
-      return sent;
+      return false;
     }
     case ChaosFault::kMultipart: {
-      if (!honoured) return whole(status, from);
+      if (!honoured) {
+        send(fileHead(status, from, size, ""), from, size);
+        return false;
+      }
       const std::string boundary = "chaos-boundary";
       const std::string body = "--" + boundary + "\r\nContent-Type: application/octet-stream\r\n" +
                                RangeLine(from, size, size) + "\r\n" +
@@ -318,47 +302,40 @@ ChaosServer::Sent ChaosServer::Answer(int socket, const Asked& asked, const Chao
       SendAll(socket, Head(206, FileLines(version, "multipart/byteranges; boundary=" + boundary) +
                                     LengthLine(static_cast<int64_t>(body.size()))) +
                           body);
-      return sent;
+      return false;
     }
     case ChaosFault::kTwoLengths: {
       const int64_t length = size - from;
       const int64_t other = length > 1000 ? length - 1 - pick(1000) : length + 1 + pick(1000);
-      if (SendAll(socket, fileHead(status, from, size, LengthLine(other)))) {
-        SendFileBytes(socket, version, from, size);
-      }
-      return sent;
+      send(fileHead(status, from, size, LengthLine(other)), from, size);
+      return false;
     }
     case ChaosFault::kLengthAndChunked:
-      if (SendAll(socket, fileHead(status, from, size, "Transfer-Encoding: chunked\r\n")) &&
-          SendFileBytes(socket, version, from, size, true) == size) {
+      if (send(fileHead(status, from, size, "Transfer-Encoding: chunked\r\n"), from, size, true)) {
         SendAll(socket, "0\r\n\r\n");
       }
-      return sent;
+      return false;
   }
-  return sent;
+  return false;
 }
 
-ChaosServer::Sent ChaosServer::AnswerTrickle(int socket, const std::string& head, int64_t from,
-                                             uint64_t detail, int version) {
+void ChaosServer::AnswerTrickle(int socket, const std::string& head, int64_t from, uint64_t detail,
+                                int version) {
   const int64_t size = options_.fileSize;
   const int32_t interval = options_.trickleIntervalsMs[MixStep(detail) % 3];
   // A little at full speed first, as a line that slows down mid-body.
   const int64_t burst =
       std::min<int64_t>(size - from, static_cast<int64_t>(MixStep(detail) % kPiece));
-  if (!SendAll(socket, head)) return {};
-  Sent sent{true, SendFileBytes(socket, version, from, from + burst)};
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.endlessLimitMs);
-  while (sent.reached < size && std::chrono::steady_clock::now() < deadline &&
-         Idle(socket, interval)) {
-    if (!SendAll(socket, ChaosBytes(version, sent.reached, 1))) break;
-    ++sent.reached;
+  if (!SendAll(socket, head)) return;
+  int64_t at = SendFileBytes(socket, version, from, from + burst);
+  const auto deadline = EndlessDeadline();
+  while (at < size && std::chrono::steady_clock::now() < deadline && Idle(socket, interval) &&
+         SendAll(socket, ChaosBytes(version, at, 1))) {
+    ++at;
   }
-  return sent;
 }
 
-ChaosServer::Sent ChaosServer::AnswerEndlessChunked(int socket, int64_t from, uint64_t detail,
-                                                    int version) {
+void ChaosServer::AnswerEndlessChunked(int socket, int64_t from, uint64_t detail, int version) {
   const int64_t size = options_.fileSize;
   // Half announce the rest of the file, half only a short stretch of it.
   int64_t end = size;
@@ -368,18 +345,15 @@ ChaosServer::Sent ChaosServer::AnswerEndlessChunked(int socket, int64_t from, ui
   }
   const std::string lines =
       FileLines(version) + RangeLine(from, end, size) + "Transfer-Encoding: chunked\r\n";
-  if (!SendAll(socket, Head(206, lines))) return {};
-  Sent sent{true, SendFileBytes(socket, version, from, end, true)};
-  if (sent.reached < end) return sent;
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.endlessLimitMs);
-  int64_t past = end;
-  while (std::chrono::steady_clock::now() < deadline &&
-         SendAll(socket, Chunk(ChaosBytes(kGarbageVersion, past, 16 * 1024))) &&
-         Idle(socket, kSliceMs)) {
-    past += 16 * 1024;
+  if (!SendAll(socket, Head(206, lines)) || SendFileBytes(socket, version, from, end, true) < end) {
+    return;
   }
-  return sent;
+  const auto deadline = EndlessDeadline();
+  for (int64_t past = end; std::chrono::steady_clock::now() < deadline &&
+                           SendAll(socket, Chunk(ChaosBytes(kGarbageVersion, past, kGarbage))) &&
+                           Idle(socket, kSliceMs);
+       past += kGarbage) {
+  }
 }
 
 void ChaosServer::AnswerEndlessRedirect(int socket, int file) {
@@ -389,11 +363,14 @@ void ChaosServer::AnswerEndlessRedirect(int socket, int file) {
   // No length and no chunks: the body ends only with the connection.
   std::string filler;
   while (filler.size() < 4096) filler += "<p>moved elsewhere</p>\n";
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.endlessLimitMs);
+  const auto deadline = EndlessDeadline();
   while (std::chrono::steady_clock::now() < deadline && SendAll(socket, filler) &&
          Idle(socket, 50)) {
   }
+}
+
+std::chrono::steady_clock::time_point ChaosServer::EndlessDeadline() const {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.endlessLimitMs);
 }
 
 int64_t ChaosServer::SendFileBytes(int socket, int version, int64_t from, int64_t to,

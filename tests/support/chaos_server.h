@@ -48,10 +48,6 @@ struct ChaosConnection {
   std::chrono::steady_clock::time_point start;
   int64_t askedFrom = -1;  // the Range's first byte; -1 without one
   int version = 0;         // the file's version it was answered from
-  // The body carried bytes of the file, framed as a download may take them,
-  // past the furthest byte any earlier connection of the file carried.
-  bool progressed = false;
-  bool ended = false;  // the server is done with it
 };
 
 class ChaosServer {
@@ -73,14 +69,7 @@ class ChaosServer {
   };
   struct FileState {
     int version = 0;
-    int64_t furthest = 0;
     std::vector<ChaosConnection> connections;
-  };
-  // What an answer put on the wire, for the connection's record.
-  struct Sent {
-    bool fileBytes = false;  // bytes of the version, framed as a download may take them
-    int64_t reached = 0;     // one past the last of them
-    bool reset = false;      // the answer ended the connection itself
   };
   // The request as far as the server reads it.
   struct Asked {
@@ -90,16 +79,18 @@ class ChaosServer {
     std::string ifRange;
   };
   static Asked Parse(const std::string& head);
-  bool Honours(const Asked& asked, int version) const;
 
   void Accept();
   void Serve(int socket);
-  Sent Answer(int socket, const Asked& asked, const ChaosLot& lot, int version);
+  // True when the answer ended the connection itself (with a reset).
+  bool Answer(int socket, const Asked& asked, const ChaosLot& lot, int version);
   // `from`: where the honest answer, whose `head` the trickle sends, starts.
-  Sent AnswerTrickle(int socket, const std::string& head, int64_t from, uint64_t detail,
+  void AnswerTrickle(int socket, const std::string& head, int64_t from, uint64_t detail,
                      int version);
-  Sent AnswerEndlessChunked(int socket, int64_t from, uint64_t detail, int version);
+  void AnswerEndlessChunked(int socket, int64_t from, uint64_t detail, int version);
   void AnswerEndlessRedirect(int socket, int file);
+  // When a trickle or an endless body that started now gives up by itself.
+  std::chrono::steady_clock::time_point EndlessDeadline() const;
   // Sends bytes [from, to) of `version` in pieces, as chunks of the chunked
   // coding if asked; gives the offset reached, short of `to` once the peer
   // has gone or the server stops.

@@ -73,12 +73,24 @@ Clock::time_point Deadline(const Running& running, const std::vector<ChaosConnec
   return last.start + milliseconds(ms);
 }
 
-// Five tries in a row that carried nothing new end a download by the rules.
-bool BudgetSpent(const std::vector<ChaosConnection>& connections) {
+std::vector<bool> Carried(const std::vector<ChaosConnection>& connections, bool finished) {
+  std::vector<bool> carried(connections.size(), false);
+  int64_t furthest = 0;
+  for (size_t i = 0; i + 1 < connections.size(); ++i) {
+    const int64_t next = std::max<int64_t>(connections[i + 1].askedFrom, 0);
+    carried[i] = next > furthest;
+    furthest = std::max(furthest, next);
+  }
+  if (!carried.empty()) carried.back() = finished;
+  return carried;
+}
+
+// Five tries in a row that carried the file no further end a download by the
+// rules.
+bool BudgetSpent(const std::vector<bool>& carried) {
   constexpr size_t kFruitless = 5;
-  if (connections.size() < kFruitless) return false;
-  return std::none_of(connections.end() - kFruitless, connections.end(),
-                      [](const ChaosConnection& c) { return c.progressed; });
+  return carried.size() >= kFruitless &&
+         std::none_of(carried.end() - kFruitless, carried.end(), [](bool c) { return c; });
 }
 
 size_t RegisteredDownloads() {
@@ -138,6 +150,7 @@ SoakDownload Judge(const Running& running, std::vector<ChaosConnection> connecti
   } else {
     download.detail = check.Prefix(target + ".part", lastVersion);
   }
+  download.carried = Carried(download.connections, finished);
   if (!download.detail.empty()) {
     download.verdict = SoakVerdict::kCorrupt;
   } else if (running.stopped) {
@@ -150,7 +163,7 @@ SoakDownload Judge(const Running& running, std::vector<ChaosConnection> connecti
     const ChaosFault last = download.connections.back().lot.fault;
     download.failedByTheRules = std::find(options.finalFaults.begin(), options.finalFaults.end(),
                                           last) != options.finalFaults.end() ||
-                                BudgetSpent(download.connections);
+                                BudgetSpent(download.carried);
   }
   // 200 downloads of a few MiB each would fill a small temporary folder.
   for (const char* suffix : {"", ".part", ".part.resume", ".sha256", ".sha1"}) {
@@ -239,6 +252,7 @@ SoakResult RunSoak(const SoakOptions& options) {
         lost.id = it->id;
         lost.verdict = SoakVerdict::kHung;
         lost.detail = it->overdue + "; no end even after a stop";
+        lost.carried = Carried(connections, false);
         lost.connections = std::move(connections);
         result.downloads.push_back(lost);
         it = running.erase(it);

@@ -53,10 +53,14 @@ struct SoakDownload {
   SoakVerdict verdict = SoakVerdict::kHung;
   DownloadFailure cause = DownloadFailure::kNone;  // of a failure
   // A failure the rules prescribe: after a final fault, or after five tries in
-  // a row that carried nothing past the furthest byte served so far.
+  // a row that carried the file no further.
   bool failedByTheRules = false;
   std::string detail;  // what made it corrupt or hung
   std::vector<ChaosConnection> connections;
+  // By connection: it carried the file past the furthest byte reached before,
+  // as where the next one asked to go on from tells (the last: the download
+  // finished).
+  std::vector<bool> carried;
 };
 
 struct SoakResult {

@@ -47,10 +47,11 @@ const char* VerdictName(SoakVerdict verdict) {
 
 std::string Connections(const SoakDownload& download) {
   std::string text;
-  for (const ChaosConnection& c : download.connections) {
+  for (size_t i = 0; i < download.connections.size(); ++i) {
+    const ChaosConnection& c = download.connections[i];
     text += (text.empty() ? "" : ", ") + std::string(FaultName(c.lot.fault)) + " at " +
             (c.askedFrom < 0 ? std::string("-") : std::to_string(c.askedFrom)) + " v" +
-            std::to_string(c.version) + (c.progressed ? " +" : "");
+            std::to_string(c.version) + (download.carried[i] ? " +" : "");
   }
   return text;
 }
