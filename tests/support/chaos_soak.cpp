@@ -62,7 +62,7 @@ Clock::time_point Deadline(const Running& running, const std::vector<ChaosConnec
       break;
     case ChaosFault::kTrickle:
     case ChaosFault::kEndlessRedirect:
-      ms += limits.slowLineMs;
+      ms += t.minSpeedWindowMs;
       break;
     case ChaosFault::kBusy:
       ms += int64_t{faults.shortRetryAfterS} * 1000;
@@ -106,10 +106,14 @@ SoakLimits ScaledLimits(int timeScale) {
   const int scale = std::max(timeScale, 1);
   const net::Timeouts platform;
   SoakLimits limits;
-  limits.timeouts.resolveMs = 0;
+  limits.timeouts.resolveMs = platform.resolveMs / scale;
   limits.timeouts.connectMs = platform.connectMs / scale;
   limits.timeouts.sendMs = platform.sendMs / scale;
   limits.timeouts.receiveMs = platform.receiveMs / scale;
+  // A shorter window for as few bytes per second: a trickle is caught sooner,
+  // a line that keeps the speed is not.
+  limits.timeouts.minSpeedWindowMs = platform.minSpeedWindowMs / scale;
+  limits.timeouts.minSpeedBytes = platform.minSpeedBytes / scale;
   limits.waitUnitMs = 1000 / scale;
   return limits;
 }

@@ -6,7 +6,7 @@
 // final name and a ".part" that is a prefix of one version. A download still
 // running when its deadline passes is hung: the deadline follows its last
 // connection, by what that connection's fault may cost under the limits in
-// force (a silence, a slow-line window, the longest wait before the next try),
+// force (a silence, a minimum-speed window, the longest wait before the next try),
 // plus slack for a loaded machine.
 #pragma once
 
@@ -24,9 +24,6 @@ namespace tw::testing {
 struct SoakLimits {
   net::Timeouts timeouts;  // handed to every download
   int32_t waitUnitMs = 1000;
-  // How long a line slower than the engine's minimum speed may take before it
-  // counts as silent. No setting shortens it, so it stays the program's own.
-  int32_t slowLineMs = 30000;
   int32_t slackMs = 6000;
 };
 
@@ -36,8 +33,8 @@ struct SoakOptions {
   int parallel = 8;
   int64_t fileSize = int64_t{2} << 20;
   FaultWeights weights = DefaultFaultWeights();
-  // The engine's silences and waits and the faults' durations are divided by
-  // this: 30 s of silence become 2 s at 15.
+  // The engine's time limits and waits and the faults' durations are divided
+  // by this: 30 s of silence become 2 s at 15, the minimum speed stays.
   int timeScale = 15;
   std::string folder;  // where the downloads go; must exist
   // A failure right after one of these is the end the rules prescribe.

@@ -20,7 +20,7 @@ int PollReadable(int socket, int ms);
 int AcceptConnection(int listener);
 // Up to `size` bytes received, 0 at the end of the stream, <0 on an error.
 int Receive(int socket, char* buffer, int size);
-// Everything of `data`, unless the peer has gone: then false.
+// Everything of `data`, unless the peer has gone (false).
 bool SendAll(int socket, const std::string& data);
 // Closes with a reset instead of an orderly end: the peer's next read fails.
 void ResetConnection(int socket);
