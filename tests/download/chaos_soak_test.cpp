@@ -24,9 +24,8 @@
 namespace tw {
 namespace {
 
-using testing::SoakVerdict;
-
 using testing::ChaosFault;
+using testing::SoakVerdict;
 
 // Until the engine retries transient answers (5xx, 429, a 200 or a shifted
 // 206 to a range, a replaced file) and starts afresh where a continuation
