@@ -42,6 +42,8 @@ ThreadHandle DownloadJob::Start(const Text& url, const Text& targetPath,
   callbackTag_ = callbackTag;
   doneEvent_ = std::move(doneEvent);
   expectedBytes_ = expectedBytes > 0 ? expectedBytes : 0;
+  if (hooks.timeouts) transferTimeouts_ = *hooks.timeouts;
+  if (hooks.waitUnitMs > 0) waitUnitMs_ = hooks.waitUnitMs;
   hooks_ = std::move(hooks);
   startTick_ = TickCount();
   if (url.empty() || targetPath.empty()) {
