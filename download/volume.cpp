@@ -1,7 +1,5 @@
 #include "download/volume.h"
 
-#include <system_error>
-
 #include "download/part_file_platform.h"
 
 namespace tw {
@@ -26,8 +24,7 @@ bool IsFatName(std::string_view fileSystemName) {
 std::filesystem::path NearestExistingFolder(const Text& targetPath) {
   std::filesystem::path folder = part_file_platform::NativePath(targetPath).parent_path();
   if (folder.empty()) folder = ".";
-  std::error_code ec;
-  while (!std::filesystem::exists(folder, ec) && folder.has_parent_path() &&
+  while (!part_file_platform::Exists(folder) && folder.has_parent_path() &&
          folder.parent_path() != folder) {
     folder = folder.parent_path();
   }

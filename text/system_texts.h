@@ -38,7 +38,7 @@ struct SystemTexts {
 
   // Why a download failed, one sentence each, shown under the title 下载失败.
   Text failNoUrl, failUnreachable, failRefused, failGone, failBrokeOff, failNoRanges, failChanged,
-      failWrite, failIncomplete;
+      failWrite, failIncomplete, failBusy, failBadAnswer, failNotAFile;
   Text failNoSpaceBefore, failNoSpaceAfter;  // around the amount still needed
   Text failFatVolume;                        // a file of 4 GiB or more on a FAT volume
   // Who keeps the computer awake and why, as the system's list of sleep

@@ -18,7 +18,7 @@ TEST(KeepAwakeRoad, TheProgramHoldsASleepInhibitorWhileItDownloadsAndLetsGoAtExi
   SetEnvironment("DBUS_SYSTEM_BUS_ADDRESS", logind.address());
   Standin standin({"--size", std::to_string(64 * 1048576), "--throttle", std::to_string(1048576)});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   // Closed while the body is still arriving.
   ASSERT_EQ(session.Run(kStart + Download("awake") + "wait MB/s   [1-9]\\d*MB$ 20000\nclose\n"), 0)
       << session.StandardError();

@@ -39,7 +39,7 @@ TEST(ResumeRoad, ADownloadSurvivesTwoDropsAndItsChecksumsHold) {
                    "--drop-times", "2", "--throttle", std::to_string(4 * 1048576), "--request-log",
                    log.string()});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("survivor") + "wait ^msgbox.下载完成 30000\n" +
                         kIdleAgain + "close\n"),
             0)
@@ -68,7 +68,7 @@ TEST(ResumeRoad, ACancelledDownloadIsContinuedByTheNextOfTheSameName) {
   Standin standin({"--size", std::to_string(kSize), "--throttle", std::to_string(1048576),
                    "--request-log", log.string()});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("again") + "wait MB/s   [1-9]\\d*MB$ 20000\n" +
                         "click text=取消下载\n" + kIdleAgain + "sleep 2500\n" + Download("again") +
                         "wait ^msgbox.下载完成 30000\n" + kIdleAgain + "close\n"),
@@ -96,8 +96,8 @@ struct FailureCase {
 
 TEST(ResumeRoad, EachFailureBoxSaysWhy) {
   const FailureCase cases[] = {
-      {"drops every time",
-       {"--drop-after", "300000", "--size", "2000000"},
+      {"breaks at the same byte every time",
+       {"--drop-at", "300000", "--size", "2000000"},
        "连接中断，5次续传均未成功。"},
       {"the link expires twice",
        {"--expiring-links", "--drop-after", "300000", "--drop-times", "2", "--size", "2000000"},
@@ -105,15 +105,15 @@ TEST(ResumeRoad, EachFailureBoxSaysWhy) {
       {"too little space",
        {"--size", "1125899906842624"},
        "磁盘空间不足，需要 1048576GB 可用空间。"},
-      {"the part file cannot be made", {"--size", "2000000"}, "无法写入文件。"},
+      {"the part file is a folder", {"--size", "2000000"}, "临时文件不是普通文件，无法写入。"},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     Standin standin(c.faults);
     Session session;
-    session.ShareHost(standin.Host());
+    session.UseStandin(standin);
     const fs::path folder = session.documents() / "下载的系统镜像";
-    if (std::string(c.name) == "the part file cannot be made") {
+    if (std::string(c.name) == "the part file is a folder") {
       fs::create_directories(folder / "why.iso.part");
     }
     ASSERT_EQ(session.Run(kStart + Download("why") + "wait ^msgbox.下载失败 60000\n" + kIdleAgain +
@@ -141,7 +141,7 @@ TEST(ResumeRoad, ASilenceOnAServerWithoutRangesIsActedOnWithinTheLimit) {
   Standin standin({"--size", std::to_string(kSize), "--silent-after", std::to_string(kSize / 4),
                    "--no-ranges", "--request-log", log.string()});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("silent") + "wait ^text \\d+ 25% 20000\n" +
                         "wait-new ^msgbox.下载(失败|完成) 34500\n" + kIdleAgain + "close\n"),
             0)
@@ -170,7 +170,7 @@ TEST(ResumeRoad, AnExpiredLinkIsRenewedAndTheDownloadCompletes) {
   Standin standin({"--expiring-links", "--size", std::to_string(kSize), "--drop-after",
                    std::to_string(1048576), "--drop-times", "1"});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("renewed") + "wait ^msgbox.下载完成 30000\n" +
                         kIdleAgain + "close\n"),
             0)
