@@ -16,6 +16,8 @@ packages=(
   clang-format clang-tidy clang libclang-rt-14-dev
   # Windows: the cross toolchain, Wine to run what it builds, the installer compiler.
   g++-mingw-w64-x86-64-posix wine wine64 nsis zip
+  # A FAT image for the Windows program's FAT drive under Wine.
+  dosfstools
   # Screenshots of the Windows program on the virtual display.
   x11-apps netpbm xdotool
   # Linux package: icons, desktop entry and metainfo checks, the .deb and its check.
