@@ -10,6 +10,7 @@
 #include <string>
 
 #include "download/download_registry.h"
+#include "tests/download/registry_fixture.h"
 #include "tests/download/report_log.h"
 #include "tests/support/environment.h"
 #include "tests/support/fake_logind.h"
@@ -26,10 +27,10 @@ using namespace std::chrono_literals;
 using testing::FakeLogind;
 using testing::ReportLog;
 
-class KeepAwakeTest : public ::testing::Test {
+class KeepAwakeTest : public testing::RegistryFixture {
  protected:
   void SetUp() override {
-    CreateDownloadRegistry();
+    RegistryFixture::SetUp();
     http_.server().Get("/file", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(testing::Pattern(300000, 3), "application/octet-stream");
     });
@@ -39,13 +40,6 @@ class KeepAwakeTest : public ::testing::Test {
     });
     http_.Start();
   }
-  void TearDown() override {
-    EXPECT_TRUE(testing::WaitForEngineThreads());
-    ReleaseDownloadRegistry();
-  }
-
-  testing::LocalHttpServer http_;
-  testing::TempFolder folder_;
 };
 
 TEST_F(KeepAwakeTest, ADownloadHoldsASleepInhibitorUntilItEndsHoweverItEnds) {
