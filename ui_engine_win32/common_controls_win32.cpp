@@ -6,6 +6,7 @@
 
 #include "ui_engine_common/captions.h"
 #include "ui_engine_common/list_rules.h"
+#include "ui_engine_win32/frame_win32.h"
 #include "ui_engine_win32/ui_thread_win32.h"
 
 namespace tw::engine {
@@ -73,7 +74,7 @@ bool ToolBar::Create(HWND parent, int left, int top, int width, int height) {
   if (window == nullptr) return false;
   SendMessageW(window, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   SendMessageW(window, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
-  UseUiFont(window);
+  UseFont(window, UiFont(DpiOf(parent)));
   Attach(window);
   WatchSystemWindow(window);
   return true;
@@ -94,6 +95,13 @@ int32_t ToolBar::InsertButton(int32_t position, const std::u16string& caption) {
     return -1;
   }
   return index;
+}
+
+void ToolBar::DpiChanged(Dpi from, Dpi to) {
+  Control::DpiChanged(from, to);
+  UseFont(Window(), UiFont(to));
+  // The buttons fit their captions in the new font.
+  SendMessageW(Window(), TB_AUTOSIZE, 0, 0);
 }
 
 LRESULT ToolBar::Command(WPARAM wParam, LPARAM) {

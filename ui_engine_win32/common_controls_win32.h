@@ -32,6 +32,7 @@ class ToolBar : public Control, public ToolBarRole {
   bool Create(HWND parent, int left, int top, int width, int height);
   int32_t InsertButton(int32_t position, const std::u16string& caption) override;
   LRESULT Command(WPARAM wParam, LPARAM lParam) override;
+  void DpiChanged(Dpi from, Dpi to) override;
 
  private:
   int nextCommand_ = 100;
