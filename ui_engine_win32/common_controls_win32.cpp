@@ -7,6 +7,7 @@
 #include "ui_engine_common/captions.h"
 #include "ui_engine_common/list_rules.h"
 #include "ui_engine_win32/frame_win32.h"
+#include "ui_engine_win32/taskbar_win32.h"
 #include "ui_engine_win32/ui_thread_win32.h"
 
 namespace tw::engine {
@@ -56,6 +57,7 @@ int32_t ProgressBar::Position() const {
 
 void ProgressBar::SetPosition(int32_t position) {
   SendMessageW(Window(), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  if (TaskState() != UI_TASK_NONE) ShowTask();
 }
 
 int32_t ProgressBar::Maximum() const {
@@ -64,7 +66,19 @@ int32_t ProgressBar::Maximum() const {
 
 void ProgressBar::SetMaximum(int32_t maximum) {
   SendMessageW(Window(), PBM_SETRANGE32, 0, maximum);
+  if (TaskState() != UI_TASK_NONE) ShowTask();
 }
+
+void ProgressBar::TaskStateChanged() {
+  const int32_t state = TaskState();
+  const WPARAM look = state == UI_TASK_PAUSED   ? PBST_PAUSED
+                      : state == UI_TASK_FAILED ? PBST_ERROR
+                                                : PBST_NORMAL;
+  SendMessageW(Window(), PBM_SETSTATE, look, 0);
+  ShowTask();
+}
+
+void ProgressBar::ShowTask() { ShowTaskbarProgress(Window(), TaskState(), Position(), Maximum()); }
 
 bool ToolBar::Create(HWND parent, int left, int top, int width, int height) {
   HWND window = MakeSystemWindow(
