@@ -33,8 +33,7 @@ struct DownloadHooks {
   // Told why a download failed, on the worker thread, just before its Failed
   // report. `bytesNeeded` is the free space it needed when it had too little.
   std::function<void(DownloadFailure failure, int64_t bytesNeeded)> failed;
-  // On the worker thread: true when it begins its wait before a new try, false when that try
-  // begins.
+  // Worker thread: true as it begins its wait before a new try, false as that try begins.
   std::function<void(bool waiting)> retrying;
 };
 
