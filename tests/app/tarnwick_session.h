@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/standin.h"
 #include "tests/support/temp_folder.h"
 
 namespace tw::testing {
@@ -58,6 +59,8 @@ class Session {
 
   void UseDocuments(bool on) { useDocuments_ = on; }
   void ShareHost(const std::string& host) { shareHost_ = host; }
+  // The program's share host is the stand-in's, whose certificate it trusts.
+  void UseStandin(const Standin& standin);
 
   // Runs the program with `script` until it exits; returns its exit code.
   int Run(const std::string& script);
@@ -68,6 +71,7 @@ class Session {
   TempFolder folder_;
   bool useDocuments_ = true;
   std::string shareHost_;
+  std::string caFile_;
   std::string stderr_;
 };
 
