@@ -39,7 +39,7 @@ TEST(TaskbarRoad, TheButtonFollowsACancelledACompleteAndAFailedDownload) {
   constexpr std::size_t kSize = 4 * 1048576;
   Standin standin({"--size", std::to_string(kSize), "--throttle", std::to_string(1048576)});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   const fs::path folder = session.documents() / "下载的系统镜像";
   // The third download cannot make its part file.
   fs::create_directories(folder / "broken.iso.part");
@@ -55,8 +55,9 @@ TEST(TaskbarRoad, TheButtonFollowsACancelledACompleteAndAFailedDownload) {
   const Record r = session.record();
   const int bar = r.ByKind("progress");
   const int second = r.Find("inputbox ", r.Find("inputbox ") + 1);
-  const int third = r.Find("inputbox ", second + 1);
-  ASSERT_GT(third, second);
+  const int third = second < 0 ? -1 : r.Find("inputbox ", second + 1);
+  ASSERT_GT(second, 0) << "the second download did not start";
+  ASSERT_GT(third, second) << "the third download did not start";
   const int end = static_cast<int>(r.lines().size());
 
   const auto cancelled = TaskStates(r, 0, second);
