@@ -131,7 +131,9 @@ double RoundHalfUp(double value, int digits) {
 
 Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytesDone) {
   const double done = static_cast<double>(bytesDone);
-  const auto delta = static_cast<int64_t>(static_cast<double>(bytesDone - previousBytesDone) * 2);
+  // After a fresh start the bytes done fall back; a fall is no speed.
+  const auto delta = static_cast<int64_t>(
+      static_cast<double>(std::max<int64_t>(bytesDone - previousBytesDone, 0)) * 2);
   const Text percent = FormatNumber(RoundHalfUp(static_cast<double>(fraction) * 100, 2)) + "%";
   const Text speed = FormatNumber(RoundHalfUp(static_cast<double>(delta) / 1048576, 1)) + "MB/s";
   const Text amount = done / 1048576 - 1024 >= -1e-7

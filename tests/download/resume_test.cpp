@@ -25,6 +25,7 @@
 #include "tests/support/raw_server.h"
 #include "tests/support/refused_port.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_certificate.h"
 #include "tests/support/wait_for.h"
 
 namespace tw {
@@ -51,7 +52,8 @@ struct Faults {
 
 class FileServer {
  public:
-  explicit FileServer(const std::string& content) : content_(content) {
+  explicit FileServer(const std::string& content, bool tls = false)
+      : content_(content), http_(tls) {
     auto handler = [this](const httplib::Request& request, httplib::Response& response) {
       Serve(request, response);
     };
@@ -338,6 +340,26 @@ TEST_F(ResumeTest, AnExpiredLinkIsRenewedOnceAndTheDownloadGoesOn) {
   EXPECT_EQ(outcome.failure, DownloadFailure::kGone);
   EXPECT_EQ(outcome.renewals, 1);
   EXPECT_TRUE(testing::ReadFile(other + ".part") == content_.substr(0, 70000));
+}
+
+TEST_F(ResumeTest, APartBegunOverHttpsIsNotContinuedOverHttp) {
+  testing::TrustTestCertificate();
+  FileServer secure(content_, /*tls=*/true);
+  secure.faults.dropTimes = 1;
+  secure.faults.dropAfter = 70000;
+  secure.faults.goneFor = 410;
+  FileServer plain(content_);
+  std::string path = folder_.File("downgraded.iso");
+  ReportLog log;
+  // The fresh link names the same file over http: taken, but from byte 0.
+  Outcome outcome = Run(secure.Url("/old"), path, &log, [&] { return plain.Url("/file"); });
+  ASSERT_TRUE(outcome.ended);
+  EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
+  EXPECT_TRUE(testing::ReadFile(path) == content_);
+  ASSERT_GE(plain.Count(), 2);
+  EXPECT_EQ(plain.Requests()[0], "Range=bytes=70000- If-Range=\"v0\"");  // refused
+  EXPECT_EQ(plain.Requests().back(), "Range=bytes=0- If-Range=");
+  ExpectOneDownload(log, /*freshStart=*/true);
 }
 
 TEST_F(ResumeTest, APartFileWithItsRecordIsContinuedInALaterRun) {
