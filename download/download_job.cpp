@@ -94,6 +94,9 @@ bool DownloadJob::WorkerMain(int32_t) {
         validator_ = record->validator;
         carriedTotal_ = record->total;
         secureOrigin_ = record->secure;
+        // Only a server that served ranges left a record: a failed first
+        // attempt asks for the rest again, it does not throw the part away.
+        rangesServed_ = true;
       } else {
         if (StopRequested()) return false;
         digests_->Reset();

@@ -1,5 +1,6 @@
-// The controls the common controls library draws: the progress bar and the
-// toolbar; and the timer, which has no window.
+// The controls the common controls library draws: the progress bar (which
+// also shows its task on the taskbar button) and the toolbar; and the timer,
+// which has no window.
 #pragma once
 
 #include <string>
@@ -24,6 +25,11 @@ class ProgressBar : public ProgressProperties<Control> {
   void SetPosition(int32_t position) override;
   int32_t Maximum() const override;
   void SetMaximum(int32_t maximum) override;
+  void TaskStateChanged() override;
+
+ private:
+  // The bar's colour and the taskbar button follow the task.
+  void ShowTask();
 };
 
 class ToolBar : public Control, public ToolBarRole {
@@ -32,6 +38,7 @@ class ToolBar : public Control, public ToolBarRole {
   bool Create(HWND parent, int left, int top, int width, int height);
   int32_t InsertButton(int32_t position, const std::u16string& caption) override;
   LRESULT Command(WPARAM wParam, LPARAM lParam) override;
+  void DpiChanged(Dpi from, Dpi to) override;
 
  private:
   int nextCommand_ = 100;

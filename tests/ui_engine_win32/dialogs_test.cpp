@@ -2,8 +2,8 @@
 // while the UI thread waits in them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "tests/ui_engine_win32/engine_driver.h"
@@ -12,36 +12,6 @@ namespace tw::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr wchar_t kBoxClass[] = L"TarnwickEngineBox";
-
-// Plays the user: waits for the box the UI thread opens and acts on it.
-class BoxAnswerer {
- public:
-  explicit BoxAnswerer(std::function<void(HWND)> act)
-      : uiThread_(GetCurrentThreadId()), thread_([this, act = std::move(act)] {
-          box_ = WaitForThreadWindow(uiThread_, kBoxClass, 10s);
-          // With no box the UI thread would wait for ever; closing nothing is
-          // harmless, and the test fails on box_ below.
-          if (box_ != nullptr) act(box_);
-        }) {}
-  ~BoxAnswerer() {
-    if (thread_.joinable()) thread_.join();
-  }
-  BoxAnswerer(const BoxAnswerer&) = delete;
-  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
-
-  // Joins and tells whether a box was found.
-  bool Found() {
-    thread_.join();
-    return box_ != nullptr;
-  }
-
- private:
-  DWORD uiThread_;
-  HWND box_ = nullptr;
-  std::thread thread_;
-};
 
 class EngineBoxes : public ::testing::Test {
  protected:
