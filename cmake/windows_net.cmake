@@ -9,7 +9,8 @@ add_library(tw_net STATIC
   time_limits.cpp
   transfer.cpp
   trust.cpp
+  winhttp_handshake.cpp
   winhttp_transfer.cpp
   winhttp_trust.cpp)
 target_include_directories(tw_net PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tw_net PUBLIC tw_text PRIVATE winhttp crypt32)
+target_link_libraries(tw_net PUBLIC tw_text PRIVATE winhttp crypt32 secur32 ws2_32)

@@ -23,6 +23,7 @@
 
 #include "net/hop_transport.h"
 #include "net/trust.h"
+#include "net/winhttp_handshake.h"
 #include "net/winhttp_trust.h"
 #include "text/convert.h"
 
@@ -104,10 +105,10 @@ struct HopRecord {
   Bytes body;                // the request body, read by a pending send
   std::vector<char> buffer;  // filled by a pending read
   uint64_t generation = 0;
-  // Set for a secure hop that trusts TARNWICK_CA_FILE: the server's chain is
-  // checked when the handshake is done, before the request goes out.
-  std::string caFile;
-  std::string host;
+  // Set for a secure hop that trusts TARNWICK_CA_FILE: the certificate the
+  // server showed a handshake of its own, judged trusted, which WinHTTP's
+  // connection must show too.
+  std::string pinned;
   std::string rejected;  // why the certificate was refused
   // Whoever closes the handle first (the calling thread, or the callback that
   // refused the certificate) does it alone, holding no lock while WinHTTP
@@ -120,20 +121,20 @@ struct HopRecord {
   }
 };
 
-// The server's certificate, judged against the extra trust file; a refused
-// one ends the request before a byte of it is sent.
+// WinHTTP's connection must show the certificate judged before it; another
+// one ends the request (WinHTTP lets any unknown root through for this hop).
 void CheckServerCertificate(HINTERNET h, HopRecord& hop) {
   PCCERT_CONTEXT certificate = nullptr;
   DWORD size = sizeof certificate;
-  std::string why = "no server certificate";
-  bool trusted = false;
+  bool same = false;
   if (WinHttpQueryOption(h, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) &&
       certificate != nullptr) {
-    trusted = ServerCertificateTrusted(certificate, hop.host, hop.caFile, &why);
+    same = std::string_view(reinterpret_cast<const char*>(certificate->pbCertEncoded),
+                            certificate->cbCertEncoded) == hop.pinned;
     CertFreeCertificateContext(certificate);
   }
-  if (trusted) return;
-  hop.rejected = why;
+  if (same) return;
+  hop.rejected = "the connection showed another certificate";
   hop.completion->Complete(hop.generation, ERROR_WINHTTP_SECURE_INVALID_CA, 0);
   hop.Close();
 }
@@ -154,7 +155,7 @@ void CALLBACK OnStatus(HINTERNET h, DWORD_PTR context, DWORD status, LPVOID info
       hop.completion->Reached(hop.generation, HopPhase::kSending);
       break;
     case WINHTTP_CALLBACK_STATUS_SENDING_REQUEST:
-      if (!hop.caFile.empty()) CheckServerCertificate(h, hop);
+      if (!hop.pinned.empty()) CheckServerCertificate(h, hop);
       break;
     case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
       hop.completion->Reached(hop.generation, HopPhase::kWaiting);
@@ -363,6 +364,28 @@ TransferEnd WinHttpHops::RunHop(const HopRequest& hop, HopEvents& events) {
 
 TransferEnd WinHttpHops::Send(const HopRequest& hop) {
   const UrlParts& url = hop.url;
+  // Only a server whose own handshake showed a trusted certificate is asked
+  // anything (winhttp_handshake.h).
+  const bool checkCertificate = url.secure && !extraCaFile_.empty();
+  std::string pinned;
+  if (checkCertificate) {
+    std::string why;
+    const int32_t limitMs = request_.timeouts.connectMs > 0 ? request_.timeouts.connectMs : 60000;
+    Certificate presented = ServerCertificate(
+        url.host, url.port, limitMs,
+        [this] { return Woken() || (request_.poll && request_.poll()); }, &why);
+    if (Woken()) return TransferEnd::kWoken;
+    if (presented && !ServerCertificateTrusted(presented.get(), url.host, extraCaFile_, &why)) {
+      presented.reset();
+      why = "the server's certificate is not trusted: " + why;
+    }
+    if (!presented) {
+      detail_ = why;
+      return TransferEnd::kCouldNotConnect;
+    }
+    pinned.assign(reinterpret_cast<const char*>(presented->pbCertEncoded),
+                  presented->cbCertEncoded);
+  }
   connection_.reset(WinHttpConnect(session_.get(), Wide(url.host).c_str(), url.port, 0));
   if (!connection_) return Failed("WinHttpConnect", GetLastError(), TransferEnd::kFailed);
   // The object comes escaped already; WinHTTP is not to escape it again.
@@ -376,11 +399,7 @@ TransferEnd WinHttpHops::Send(const HopRequest& hop) {
   hop_->handle = h;
   hop_->completion = completion_;
   hop_->body = *hop.body;
-  const bool checkCertificate = url.secure && !extraCaFile_.empty();
-  if (checkCertificate) {
-    hop_->caFile = extraCaFile_;
-    hop_->host = url.host;
-  }
+  hop_->pinned = std::move(pinned);
   auto* holder = new std::shared_ptr<HopRecord>(hop_);
   DWORD_PTR context = reinterpret_cast<DWORD_PTR>(holder);
   if (WinHttpSetStatusCallback(h, &OnStatus, kCallbackEvents, 0) ==
@@ -393,8 +412,8 @@ TransferEnd WinHttpHops::Send(const HopRequest& hop) {
   DWORD off = WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_REDIRECTS;
   if (!WinHttpSetOption(h, WINHTTP_OPTION_DISABLE_FEATURE, &off, sizeof off))
     return Failed("disabling cookies and redirects", GetLastError(), TransferEnd::kFailed);
-  // Only an unknown root is let through, and only to be judged against the
-  // trust file before the request goes out (CheckServerCertificate).
+  // Only an unknown root is let through, for a certificate already judged and
+  // pinned (CheckServerCertificate).
   if (checkCertificate) {
     DWORD unknownRoot = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
     if (!WinHttpSetOption(h, WINHTTP_OPTION_SECURITY_FLAGS, &unknownRoot, sizeof unknownRoot))

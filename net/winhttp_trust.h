@@ -1,7 +1,6 @@
 // Trusting the certificates of TARNWICK_CA_FILE over WinHTTP, which takes no
-// trust file of its own: such a request lets WinHTTP pass an unknown root
-// only, and checks the server's chain itself once the TLS handshake is done
-// and before any byte of the request goes out (see winhttp_transfer.cpp).
+// trust file of its own: the certificate a server shows a handshake of our own
+// (winhttp_handshake.h) is judged here before WinHTTP sends it anything.
 #pragma once
 
 // wincrypt.h builds on windows.h.

@@ -63,7 +63,7 @@ TEST(SaveFolder, NetworkFolderAndDeviceNameLandWhereConfirmed) {
   constexpr std::size_t kSize = 300000;
   Standin standin({"--size", std::to_string(kSize)});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   const fs::path shared = session.dir() / "share";
   fs::create_directories(shared);
   // Named for the session: the Wine tests share one prefix and run at once.
