@@ -185,11 +185,12 @@ void ChaosServer::Serve(int socket) {
   }
   ChaosLot lot;
   int version;
+  size_t index;
   {
     std::lock_guard lock(mutex_);
     FileState& file = files_[asked.file];
-    const auto index = static_cast<int>(file.connections.size());
-    lot = DrawLot(options_.seed, asked.file, index, options_.weights);
+    index = file.connections.size();
+    lot = DrawLot(options_.seed, asked.file, static_cast<int>(index), options_.weights);
     if (lot.fault == ChaosFault::kReplaced) ++file.version;
     version = file.version;
     ChaosConnection connection;
@@ -199,10 +200,14 @@ void ChaosServer::Serve(int socket) {
     connection.version = version;
     file.connections.push_back(connection);
   }
-  if (!Answer(socket, asked, lot, version)) CloseConnection(socket);
+  int64_t sentEnd = -1;
+  if (!Answer(socket, asked, lot, version, sentEnd)) CloseConnection(socket);
+  std::lock_guard lock(mutex_);
+  files_[asked.file].connections[index].sentEnd = sentEnd;
 }
 
-bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, int version) {
+bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, int version,
+                         int64_t& sentEnd) {
   const int64_t size = options_.fileSize;
   uint64_t state = lot.detail;
   auto pick = [&state](int64_t below) {
@@ -217,9 +222,14 @@ bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, in
     return Head(code, FileLines(version) + (code == 206 ? RangeLine(first, end, size) : "") +
                           LengthLine(end - first) + extra);
   };
-  // Bytes [first, end) of the version under `head`.
-  auto send = [&](const std::string& head, int64_t first, int64_t end, bool chunked = false) {
-    return SendAll(socket, head) && SendFileBytes(socket, version, first, end, chunked) == end;
+  // Bytes [first, end) of the version under `head`; what went out counts as
+  // sent for an answer a client takes.
+  auto send = [&](const std::string& head, int64_t first, int64_t end, bool chunked = false,
+                  bool takeable = true) {
+    if (!SendAll(socket, head)) return false;
+    const int64_t at = SendFileBytes(socket, version, first, end, chunked);
+    if (takeable && at > first) sentEnd = at;
+    return at == end;
   };
   switch (lot.fault) {
     case ChaosFault::kClean:
@@ -243,7 +253,7 @@ bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, in
       return lot.fault == ChaosFault::kReset;
     }
     case ChaosFault::kTrickle:
-      AnswerTrickle(socket, fileHead(status, from, size, ""), from, lot.detail, version);
+      sentEnd = AnswerTrickle(socket, fileHead(status, from, size, ""), from, lot.detail, version);
       return false;
     case ChaosFault::kBusy:
     case ChaosFault::kBusyLong: {
@@ -268,7 +278,7 @@ bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, in
       const int64_t shift = 1 + pick(65536);
       int64_t first = std::clamp<int64_t>(pick(2) ? from + shift : from - shift, 0, size - 1);
       if (first == from) first = from > 0 ? from - 1 : 1;
-      send(fileHead(206, first, size, ""), first, size);
+      send(fileHead(206, first, size, ""), first, size, false, /*takeable=*/false);
       return false;
     }
     case ChaosFault::kShortRange: {
@@ -277,7 +287,7 @@ bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, in
       return false;
     }
     case ChaosFault::kEndlessChunked:
-      AnswerEndlessChunked(socket, from, lot.detail, version);
+      sentEnd = AnswerEndlessChunked(socket, from, lot.detail, version);
       return false;
     case ChaosFault::kEndlessRedirect:
       AnswerEndlessRedirect(socket, asked.file);
@@ -291,7 +301,7 @@ bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, in
     }
     case ChaosFault::kMultipart: {
       if (!honoured) {
-        send(fileHead(status, from, size, ""), from, size);
+        send(fileHead(status, from, size, ""), from, size);  // a plain 200: taken
         return false;
       }
       const std::string boundary = "chaos-boundary";
@@ -307,11 +317,12 @@ bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, in
     case ChaosFault::kTwoLengths: {
       const int64_t length = size - from;
       const int64_t other = length > 1000 ? length - 1 - pick(1000) : length + 1 + pick(1000);
-      send(fileHead(status, from, size, LengthLine(other)), from, size);
+      send(fileHead(status, from, size, LengthLine(other)), from, size, false, /*takeable=*/false);
       return false;
     }
     case ChaosFault::kLengthAndChunked:
-      if (send(fileHead(status, from, size, "Transfer-Encoding: chunked\r\n"), from, size, true)) {
+      if (send(fileHead(status, from, size, "Transfer-Encoding: chunked\r\n"), from, size, true,
+               /*takeable=*/false)) {
         SendAll(socket, "0\r\n\r\n");
       }
       return false;
@@ -319,23 +330,24 @@ bool ChaosServer::Answer(int socket, const Asked& asked, const ChaosLot& lot, in
   return false;
 }
 
-void ChaosServer::AnswerTrickle(int socket, const std::string& head, int64_t from, uint64_t detail,
-                                int version) {
+int64_t ChaosServer::AnswerTrickle(int socket, const std::string& head, int64_t from,
+                                   uint64_t detail, int version) {
   const int64_t size = options_.fileSize;
   const int32_t interval = options_.trickleIntervalsMs[MixStep(detail) % 3];
   // A little at full speed first, as a line that slows down mid-body.
   const int64_t burst =
       std::min<int64_t>(size - from, static_cast<int64_t>(MixStep(detail) % kPiece));
-  if (!SendAll(socket, head)) return;
+  if (!SendAll(socket, head)) return -1;
   int64_t at = SendFileBytes(socket, version, from, from + burst);
   const auto deadline = EndlessDeadline();
   while (at < size && std::chrono::steady_clock::now() < deadline && Idle(socket, interval) &&
          SendAll(socket, ChaosBytes(version, at, 1))) {
     ++at;
   }
+  return at > from ? at : -1;
 }
 
-void ChaosServer::AnswerEndlessChunked(int socket, int64_t from, uint64_t detail, int version) {
+int64_t ChaosServer::AnswerEndlessChunked(int socket, int64_t from, uint64_t detail, int version) {
   const int64_t size = options_.fileSize;
   // Half announce the rest of the file, half only a short stretch of it.
   int64_t end = size;
@@ -345,15 +357,17 @@ void ChaosServer::AnswerEndlessChunked(int socket, int64_t from, uint64_t detail
   }
   const std::string lines =
       FileLines(version) + RangeLine(from, end, size) + "Transfer-Encoding: chunked\r\n";
-  if (!SendAll(socket, Head(206, lines)) || SendFileBytes(socket, version, from, end, true) < end) {
-    return;
-  }
+  if (!SendAll(socket, Head(206, lines))) return -1;
+  // What comes past the announced end is never taken.
+  const int64_t at = SendFileBytes(socket, version, from, end, true);
+  if (at < end) return at > from ? at : -1;
   const auto deadline = EndlessDeadline();
   for (int64_t past = end; std::chrono::steady_clock::now() < deadline &&
                            SendAll(socket, Chunk(ChaosBytes(kGarbageVersion, past, kGarbage))) &&
                            Idle(socket, kSliceMs);
        past += kGarbage) {
   }
+  return end;
 }
 
 void ChaosServer::AnswerEndlessRedirect(int socket, int file) {

@@ -48,6 +48,9 @@ struct ChaosConnection {
   std::chrono::steady_clock::time_point start;
   int64_t askedFrom = -1;  // the Range's first byte; -1 without one
   int version = 0;         // the file's version it was answered from
+  // Where the file bytes it sent in a form a careful client takes ended
+  // (refused answers send none); -1 for none, or while it is still sending.
+  int64_t sentEnd = -1;
 };
 
 class ChaosServer {
@@ -83,11 +86,12 @@ class ChaosServer {
   void Accept();
   void Serve(int socket);
   // True when the answer ended the connection itself (with a reset).
-  bool Answer(int socket, const Asked& asked, const ChaosLot& lot, int version);
+  // Sets `sentEnd` as Connection's field says.
+  bool Answer(int socket, const Asked& asked, const ChaosLot& lot, int version, int64_t& sentEnd);
   // `from`: where the honest answer, whose `head` the trickle sends, starts.
-  void AnswerTrickle(int socket, const std::string& head, int64_t from, uint64_t detail,
-                     int version);
-  void AnswerEndlessChunked(int socket, int64_t from, uint64_t detail, int version);
+  int64_t AnswerTrickle(int socket, const std::string& head, int64_t from, uint64_t detail,
+                        int version);
+  int64_t AnswerEndlessChunked(int socket, int64_t from, uint64_t detail, int version);
   void AnswerEndlessRedirect(int socket, int file);
   // When a trickle or an endless body that started now gives up by itself.
   std::chrono::steady_clock::time_point EndlessDeadline() const;

@@ -74,13 +74,22 @@ Clock::time_point Deadline(const Running& running, const std::vector<ChaosConnec
   return last.start + milliseconds(ms);
 }
 
+// Whether each connection carried the file past the furthest byte any earlier
+// one reached, as the engine counts its tries. Where a connection left the
+// file: where the next one asked to continue, else (the next started from
+// byte 0, or there is none) at most what it sent in a form a client takes.
 std::vector<bool> Carried(const std::vector<ChaosConnection>& connections, bool finished) {
   std::vector<bool> carried(connections.size(), false);
   int64_t furthest = 0;
-  for (size_t i = 0; i + 1 < connections.size(); ++i) {
-    const int64_t next = std::max<int64_t>(connections[i + 1].askedFrom, 0);
-    carried[i] = next > furthest;
-    furthest = std::max(furthest, next);
+  int64_t reached = 0;
+  for (size_t i = 0; i < connections.size(); ++i) {
+    if (i + 1 < connections.size() && connections[i + 1].askedFrom > 0) {
+      reached = connections[i + 1].askedFrom;
+    } else if (connections[i].sentEnd >= 0) {
+      reached = connections[i].sentEnd;
+    }
+    carried[i] = reached > furthest;
+    furthest = std::max(furthest, reached);
   }
   if (!carried.empty()) carried.back() = finished;
   return carried;

@@ -82,9 +82,16 @@ const char* FailureName(DownloadFailure failure) {
       return "write failed";
     case DownloadFailure::kIncomplete:
       return "incomplete";
-    default:
-      return "other";
+    case DownloadFailure::kBusy:
+      return "busy";
+    case DownloadFailure::kBadAnswer:
+      return "bad answer";
+    case DownloadFailure::kNotAFile:
+      return "not a file";
+    case DownloadFailure::kFatVolume:
+      return "FAT volume";
   }
+  return "other";
 }
 
 int SoakResult::Count(SoakVerdict verdict) const {
