@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-translations-l10n libcurl4-openssl-dev libssl-dev openssl duktape-dev
   libgtest-dev libcpp-httplib-dev
   curl xvfb xauth fonts-wqy-microhei locales
+  # Screen-reader tests: a D-Bus session with the accessibility bus; keys sent through the display.
+  dbus dbus-bin at-spi2-core xdotool
   # Format and lint checks; fuzzing with libFuzzer.
   clang-format clang-tidy clang libclang-rt-14-dev
   # Windows: the cross toolchain, Wine to run what it builds, the installer compiler.
