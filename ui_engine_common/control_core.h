@@ -34,6 +34,8 @@ class ControlCore {
   // Whether the program gave the name, so that what the control shows is
   // offered beside it rather than as it.
   bool Named() const { return !name_.empty(); }
+  // What is offered beside a name the program gave: what the control shows.
+  std::u16string AccessibleDescription() const { return Named() ? ShownName() : u""; }
   // A status line: screen readers announce each new text.
   bool Live() const { return live_; }
 

@@ -28,8 +28,7 @@ void Control::AccessibilityChanged() {
   QWidget* widget = Widget();
   if (widget == nullptr) return;
   const QString name = QString::fromStdU16String(AccessibleName());
-  // A named control offers what it shows beside its name.
-  const QString description = Named() ? QString::fromStdU16String(ShownName()) : QString();
+  const QString description = QString::fromStdU16String(AccessibleDescription());
   // Each change is announced, so one that changes nothing is left out.
   if (widget->accessibleName() != name) widget->setAccessibleName(name);
   if (widget->accessibleDescription() != description) {

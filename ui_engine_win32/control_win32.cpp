@@ -5,6 +5,9 @@
 #include <cwchar>
 #include <map>
 
+#include "ui_engine_win32/accessible_win32.h"
+#include "ui_engine_win32/focus_win32.h"
+
 namespace tw::engine {
 namespace {
 
@@ -57,6 +60,13 @@ int32_t Control::ClientWidth() const {
   RECT client{};
   GetClientRect(window_, &client);
   return client.right;
+}
+
+void Control::AccessibilityChanged() {
+  if (window_ == nullptr) return;
+  if (!ShowsWindowText()) SetWindowTextW(window_, Wide(AccessibleName()).c_str());
+  TellNameChanged(window_);
+  if (Live()) MarkLive(window_);
 }
 
 void Control::Attach(HWND window) {
@@ -122,6 +132,11 @@ void ControlWindowDestroyed(HWND window) {
   gDoomed.erase(doomed);
 }
 
+bool AnswerAlike(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* answer) {
+  if (message == WM_SETFOCUS) RememberFocus(window);
+  return message == WM_GETOBJECT && AnswerGetObject(window, wParam, lParam, answer);
+}
+
 LRESULT ForwardChildMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
   *handled = false;
   if (message == WM_COMMAND && lParam != 0) {
@@ -185,6 +200,7 @@ LRESULT CALLBACK OwnWindowControl::Procedure(HWND window, UINT message, WPARAM w
   if (self == nullptr || self->Window() != window) {
     return DefWindowProcW(window, message, wParam, lParam);
   }
+  if (LRESULT answer = 0; AnswerAlike(window, message, wParam, lParam, &answer)) return answer;
   return self->WindowMessage(message, wParam, lParam);
 }
 
@@ -195,6 +211,13 @@ LRESULT CALLBACK WatchProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, WatchProcedure, id);
     ControlWindowDestroyed(window);
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+  if (LRESULT answer = 0; AnswerAlike(window, message, wParam, lParam, &answer)) return answer;
+  if (Control* control = ControlOfWindow(window)) {
+    bool handled = false;
+    const LRESULT answer = control->SystemMessage(message, wParam, lParam, &handled);
+    if (handled) return answer;
   }
   return DefSubclassProc(window, message, wParam, lParam);
 }
@@ -202,6 +225,14 @@ LRESULT CALLBACK WatchProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 void WatchSystemWindow(HWND window) { SetWindowSubclass(window, WatchProcedure, 1, 0); }
+
+bool EnabledWithin(HWND window) {
+  for (HWND at = window; at != nullptr; at = GetAncestor(at, GA_PARENT)) {
+    if (!IsWindowEnabled(at)) return false;
+    if (GetAncestor(at, GA_ROOT) == at) break;
+  }
+  return window != nullptr;
+}
 
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);

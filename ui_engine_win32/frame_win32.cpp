@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "ui_engine_win32/focus_win32.h"
 #include "ui_engine_win32/paint_win32.h"
 
 namespace tw::engine {
@@ -116,6 +117,13 @@ LRESULT FrameWindow::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ReleaseCapture();
         if (closeHot_) PostMessageW(window, WM_CLOSE, 0, 0);
       }
+      return 0;
+    case WM_ACTIVATE:
+      // Not the window itself: it takes no keys of its own. Minimised, nothing does.
+      if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) RestoreFocus(window);
+      return 0;
+    case WM_SETFOCUS:
+      RestoreFocus(window);
       return 0;
     case WM_CLOSE:
       ShowWindow(window, SW_HIDE);

@@ -17,6 +17,7 @@ class ListView : public ListProperties<Control> {
   bool Create(HWND parent, int left, int top, int width, int height);
 
   LRESULT Notify(NMHDR* header) override;
+  bool TakesFocus() const override { return true; }
 
   int32_t InsertColumn(int32_t position, const std::u16string& title, int32_t width) override;
   int32_t ColumnWidth(int32_t column) const override;

@@ -63,6 +63,18 @@ void FillVertical(HDC dc, const RECT& area, COLORREF top, COLORREF bottom) {
   GradientFill(dc, corners, 2, &rect, 1, GRADIENT_FILL_RECT_V);
 }
 
+void DrawFocusMark(HDC dc, const RECT& area, int inset) {
+  HPEN dashes = CreatePen(PS_DASH, 1, RGB(0x1a, 0x3f, 0x73));
+  HGDIOBJ oldPen = SelectObject(dc, dashes);
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  RoundRect(dc, area.left + inset, area.top + inset, area.right - inset, area.bottom - inset, 8, 8);
+  SetBkMode(dc, oldMode);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(dashes);
+}
+
 RECT CloseButtonRect(const RECT& client) {
   return RECT{client.right - kCloseWidth - 1, 1, client.right - 1, kTitleHeight - 1};
 }

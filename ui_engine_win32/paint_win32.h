@@ -21,6 +21,10 @@ void DrawParentBehind(HWND window, HDC dc);
 void FillVertical(HDC dc, const RECT& area, COLORREF top, COLORREF bottom);
 COLORREF Blend(COLORREF from, COLORREF to, double share);
 
+// The mark of the control the keyboard's focus is on, `inset` pixels within
+// `area`: dashed, so it does not pass for the hover highlight's solid border.
+void DrawFocusMark(HDC dc, const RECT& area, int inset);
+
 // The skin of the frame and of the engine's boxes: a body, a title bar with
 // the title and a close button, a border.
 constexpr int kTitleHeight = 30;

@@ -1,6 +1,7 @@
 #include "tests/ui_engine_win32/engine_driver.h"
 
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tw::testing {
@@ -100,6 +101,49 @@ std::wstring TextOf(HWND window) {
   // WM_GETTEXT rather than GetWindowText, which does not ask another thread's windows.
   SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
   return text;
+}
+
+HWND TopWindowOf(UiControl control) {
+  std::pair<UiControl, HWND> wanted{control, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM state) -> BOOL {
+        auto* search = reinterpret_cast<std::pair<UiControl, HWND>*>(state);
+        if (reinterpret_cast<UiControl>(GetPropW(window, L"UiEngine_Control")) == search->first) {
+          search->second = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&wanted));
+  return wanted.second;
+}
+
+RECT PlaceInParent(HWND window) {
+  RECT place{};
+  GetWindowRect(window, &place);
+  if (HWND parent = GetParent(window);
+      parent != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0) {
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+  }
+  return place;
+}
+
+BoxAnswerer::BoxAnswerer(std::function<void(HWND)> act)
+    : uiThread_(GetCurrentThreadId()), thread_([this, act = std::move(act)] {
+        box_ = WaitForThreadWindow(uiThread_, kBoxClass, std::chrono::seconds(10));
+        // With no box the UI thread would wait for ever; closing nothing is
+        // harmless, and the test fails on box_ in Found.
+        if (box_ != nullptr) act(box_);
+      }) {}
+
+BoxAnswerer::~BoxAnswerer() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool BoxAnswerer::Found() {
+  thread_.join();
+  return box_ != nullptr;
 }
 
 int32_t SetText(UiControl control, const std::wstring& text) {

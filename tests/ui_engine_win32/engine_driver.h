@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "tests/support/engine_numbers.h"
 #include "ui_engine/engine_abi.h"
@@ -53,6 +55,32 @@ HWND WaitForThreadWindow(DWORD thread, const wchar_t* className, std::chrono::mi
 HWND FindChild(HWND parent, const wchar_t* className, const wchar_t* text = nullptr);
 int CountChildren(HWND parent, const wchar_t* className);
 std::wstring TextOf(HWND window);
+
+// The top-level window of this thread that carries `control`; null when none.
+HWND TopWindowOf(UiControl control);
+// Where `window` sits within its parent's client area (its screen place for a
+// top-level window).
+RECT PlaceInParent(HWND window);
+
+// Plays the user of an engine box: waits on a thread of its own for the box
+// the UI thread opens and acts on it.
+class BoxAnswerer {
+ public:
+  static constexpr wchar_t kBoxClass[] = L"TarnwickEngineBox";
+
+  explicit BoxAnswerer(std::function<void(HWND)> act);
+  ~BoxAnswerer();
+  BoxAnswerer(const BoxAnswerer&) = delete;
+  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+  // Joins and tells whether a box was found.
+  bool Found();
+
+ private:
+  DWORD uiThread_;
+  HWND box_ = nullptr;
+  std::thread thread_;
+};
 
 int32_t SetText(UiControl control, const std::wstring& text);
 std::wstring GetText(UiControl control);
