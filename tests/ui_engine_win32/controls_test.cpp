@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
-#include <utility>
 
 #include "tests/ui_engine_win32/engine_driver.h"
 
@@ -26,28 +25,12 @@ class EngineControls : public ::testing::Test {
     ASSERT_TRUE(StartEngineHere()) << "the engine did not start";
     window_ = CreateControl_Window(0, 50, 50, 522, 442, Ignore, nullptr);
     ASSERT_NE(window_, 0);
-    frame_ = WindowOfControl(FindTopWindow(), window_);
+    frame_ = TopWindowOf(window_);
     ASSERT_NE(frame_, nullptr) << "the window carries no UiEngine_Control";
   }
   void TearDown() override {
     if (window_ != 0) ControlDestroy(window_);
     EngineProcessMessages();
-  }
-
-  HWND FindTopWindow() {
-    std::pair<UiControl, HWND> wanted{window_, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM state) -> BOOL {
-          auto* search = reinterpret_cast<std::pair<UiControl, HWND>*>(state);
-          if (reinterpret_cast<UiControl>(GetPropW(window, L"UiEngine_Control")) == search->first) {
-            search->second = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&wanted));
-    return wanted.second;
   }
 
   UiControl window_ = 0;
