@@ -42,6 +42,7 @@
 #include "download/body_digests.h"
 #include "download/download_registry.h"
 #include "net/transfer.h"
+#include "net/trust.h"
 #include "standin/self_signed.h"
 #include "tests/support/full_backlog_listener.h"
 #include "tests/support/loopback_socket.h"
@@ -191,10 +192,9 @@ bool MakeTlsServer(TlsServerSetup& setup) {
   char path[] = "/tmp/tw_download_bench_cert_XXXXXX";
   int fd = mkstemp(path);
   if (fd < 0) return false;
+  close(fd);
   setup.certificateFile = path;
-  FILE* file = fdopen(fd, "w");
-  bool written = file != nullptr && PEM_write_X509(file, identity.certificate.get()) == 1;
-  if (file != nullptr) fclose(file);
+  const bool written = tw::WriteCertificatePem(identity, path);
   setup.ctx = SSL_CTX_new(TLS_server_method());
   return written && setup.ctx != nullptr &&
          SSL_CTX_use_certificate(setup.ctx, identity.certificate.get()) == 1 &&
@@ -321,8 +321,9 @@ void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
     std::fprintf(stderr, "no TLS identity for the HTTPS server\n");
     std::exit(1);
   }
-  // Only this program's own downloads trust the certificate.
-  tw::net::TrustOnlyCertificateFile(tls.certificateFile);
+  // The downloads of this program trust the certificate, as the curl tool does
+  // with --cacert.
+  setenv(tw::net::kCaFileVariable, tls.certificateFile.c_str(), 1);
   double mib = static_cast<double>(size) / (1 << 20);
   std::printf("Throughput: %.0f MiB from 127.0.0.1, median of %d runs each, after one warm-up\n\n",
               mib, repeats);
@@ -366,8 +367,8 @@ void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
     kill(server, SIGKILL);
     waitpid(server, nullptr, 0);
   }
-  // The certificate file goes with `tls`; from here on the system's roots count again.
-  tw::net::TrustOnlyCertificateFile("");
+  // The certificate file goes with `tls`; from here on the system's roots alone count again.
+  unsetenv(tw::net::kCaFileVariable);
   std::printf("\n");
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/response_rules.h"
 #include "net/transfer.h"
 
 namespace tw {
@@ -16,13 +17,8 @@ namespace tw {
 inline constexpr int32_t kResumeTries = 5;
 inline int32_t ResumeWaitMs(int32_t tryIndex, int32_t unitMs = 1000) { return unitMs << tryIndex; }
 
-// "bytes first-last/total" ("*" for an unknown total).
-struct ContentRange {
-  int64_t first = 0;
-  int64_t last = 0;
-  std::optional<int64_t> total;
-};
-std::optional<ContentRange> ParseContentRange(std::string_view value);
+using net::ContentRange;
+using net::ParseContentRange;
 
 // What identifies the version of the file a response carries: its ETag, else
 // its Last-Modified; empty when it has neither.

@@ -1,25 +1,18 @@
-// The transfer over libcurl. One easy handle serves every hop, so a redirect
-// to the same server reuses its connection; redirects, cookies across hops,
-// credentials and every time limit are handled here rather than by libcurl,
-// whose own rules differ from the program's.
+// The hops over libcurl. One easy handle serves every hop, so a redirect to
+// the same server reuses its connection. libcurl follows no redirect, keeps no
+// cookie and applies no time limit of its own: those rules are the transfer's
+// (transfer.cpp, time_limits.h), the same on every transport.
 #include <curl/curl.h>
 
-#include <algorithm>
-#include <chrono>
 #include <csignal>
-#include <cstdint>
 #include <mutex>
 
-#include "net/content_length.h"
 #include "net/curl_tls.h"
-#include "net/hop_cookies.h"
-#include "net/redirect_rules.h"
-#include "net/transfer.h"
+#include "net/hop_transport.h"
+#include "net/trust.h"
 
 namespace tw::net {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // libcurl's receive buffer: large reads keep the system calls per byte low.
 constexpr long kReceiveBufferBytes = 512L * 1024;
@@ -28,18 +21,51 @@ constexpr long kNoLibraryLimitMs = 0x7FFFFFFF;
 // Headers libcurl adds by itself; each is sent only when the request has it.
 constexpr std::string_view kLibraryDefaults[] = {"Accept", "Expect", "Content-Type"};
 
-std::mutex& TrustMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-std::string& TrustedFile() {
-  static std::string file;
-  return file;
-}
+class CurlHops : public HopTransport {
+ public:
+  explicit CurlHops(const Request& request)
+      : request_(request), extraCaFile_(ExtraCaFile()), clock_(request.timeouts) {}
+  ~CurlHops() override;
 
-int64_t MsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
+  bool Open() override;
+  TransferEnd RunHop(const HopRequest& hop, HopEvents& events) override;
+  void Wake() override;
+  bool Woken() override;
+  const std::string& detail() const override { return detail_; }
+
+ private:
+  bool PrepareHop(const HopRequest& hop);
+  bool ApplyMethod(const HopRequest& hop);
+  bool PollSaysStop() { return Woken() || (request_.poll && request_.poll()); }
+  TransferEnd Judge(CURLcode code);
+  bool HeadEnded();
+
+  static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+  static size_t OnBody(char* data, size_t size, size_t count, void* self);
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded);
+  static int OnPrerequest(void* self, char*, char*, int, int);
+  static int OnSocket(void* self, curl_socket_t, curlsocktype);
+
+  const Request& request_;
+  const std::string extraCaFile_;  // read once, so every hop trusts the same
+  std::mutex wakeMutex_;           // guards multi_ against Wake from other threads
+  bool woken_ = false;             // under wakeMutex_
+  CURLM* multi_ = nullptr;
+  CURL* easy_ = nullptr;
+  curl_slist* headers_ = nullptr;
+  std::string detail_;
+
+  // The hop under way.
+  const HopRequest* hop_ = nullptr;
+  HopEvents* events_ = nullptr;
+  HopClock clock_;
+  curl_off_t bodySize_ = 0;
+  curl_off_t uploaded_ = 0;
+  ResponseHead head_;
+  bool headDone_ = false;
+  uint64_t pieces_ = 0;  // head lines and body pieces taken in, to tell a kick that took something
+  std::optional<TransferEnd> abortedAs_;  // why a callback broke the hop off
+};
 
 }  // namespace
 
@@ -55,133 +81,45 @@ bool PrepareNetwork() {
   return ready;
 }
 
-void TrustOnlyCertificateFile(const std::string& pemPath) {
-  std::lock_guard guard(TrustMutex());
-  TrustedFile() = pemPath;
+std::unique_ptr<HopTransport> HopTransport::Make(const Request& request) {
+  return std::make_unique<CurlHops>(request);
 }
 
-struct Transfer::State {
-  explicit State(Request r) : request(std::move(r)) {}
+namespace {
 
-  enum class Phase { kResolving, kConnecting, kExchanging };
-
-  Request request;
-  std::mutex wakeMutex;  // guards multi against Wake from other threads
-  bool woken = false;    // under wakeMutex
-  CURLM* multi = nullptr;
-  CURL* easy = nullptr;
-  curl_slist* headers = nullptr;
-  ResponseSink* sink = nullptr;
-  std::string detail;
-  int32_t redirects = 0;
-  HopCookies cookies;
-
-  // The hop under way.
-  UrlParts url;
-  std::string method;
-  Bytes body;
-  Phase phase = Phase::kResolving;
-  Clock::time_point phaseStart;
-  Clock::time_point lastActivity;
-  uint64_t activity = 0;  // bumped by the callbacks; the loop turns it into time
-  uint64_t seenActivity = 0;
-  curl_off_t uploaded = 0;
-  ResponseHead head;
-  bool headDone = false;
-  std::optional<Hop> next;  // set when the head ended in a redirect that is followed
-  bool finalResponse = false;
-  int64_t received = 0;
-  std::optional<TransferEnd> abortedAs;  // why a callback broke the transfer off
-
-  ~State() {
-    if (multi != nullptr && easy != nullptr) curl_multi_remove_handle(multi, easy);
-    if (easy != nullptr) curl_easy_cleanup(easy);
-    {
-      std::lock_guard guard(wakeMutex);
-      if (multi != nullptr) curl_multi_cleanup(multi);
-      multi = nullptr;
-    }
-    curl_slist_free_all(headers);
-  }
-
-  bool IsWoken() {
-    std::lock_guard guard(wakeMutex);
-    return woken;
-  }
-
-  bool Setup();
-  bool PrepareHop();
-  bool ApplyMethod();
-  TransferEnd RunHop();
-  std::optional<TransferEnd> CheckTimeouts();
-  // Until the limit of the current phase runs out (at least 1).
-  int64_t MsToDeadline() const;
-  TransferEnd Judge(CURLcode code);
-  bool HeadEnded();
-
-  static size_t OnHeader(char* data, size_t size, size_t count, void* self);
-  static size_t OnBody(char* data, size_t size, size_t count, void* self);
-  static int OnProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
-                        curl_off_t uploaded);
-  static int OnPrerequest(void* self, char*, char*, int, int);
-  static int OnSocket(void* self, curl_socket_t, curlsocktype);
-};
-
-Transfer::Transfer(Request request) : state_(std::make_unique<State>(std::move(request))) {}
-Transfer::~Transfer() = default;
-
-void Transfer::Wake() {
-  std::lock_guard guard(state_->wakeMutex);
-  state_->woken = true;
-  if (state_->multi != nullptr) curl_multi_wakeup(state_->multi);
-}
-
-int32_t Transfer::redirectsFollowed() const { return state_->redirects; }
-const std::string& Transfer::detail() const { return state_->detail; }
-
-TransferEnd Transfer::Run(ResponseSink& sink) {
-  State& s = *state_;
-  s.sink = &sink;
-  if (!PrepareNetwork()) {
-    s.detail = "libcurl could not be initialised";
-    return TransferEnd::kFailed;
-  }
-  if (!s.Setup()) {
-    if (s.detail.empty()) s.detail = "libcurl could not be set up";
-    return TransferEnd::kFailed;
-  }
-  s.url = s.request.url;
-  s.method = s.request.method.empty() ? "GET" : s.request.method;
-  s.body = s.request.body;
-  for (;;) {
-    if (!s.PrepareHop()) {
-      s.detail = "libcurl refused the request";
-      return TransferEnd::kFailed;
-    }
-    TransferEnd end = s.RunHop();
-    if (end != TransferEnd::kComplete || !s.next) return end;
-    ++s.redirects;
-    if (s.request.carryCookies) s.cookies.Collect(s.url, s.head.rawHeaders);
-    if (!s.next->keepBody) s.body.clear();
-    s.method = s.next->method;
-    s.url = s.next->url;
-  }
-}
-
-bool Transfer::State::Setup() {
+CurlHops::~CurlHops() {
+  if (easy_ != nullptr) curl_easy_cleanup(easy_);
   {
-    std::lock_guard guard(wakeMutex);
-    multi = curl_multi_init();
+    std::lock_guard guard(wakeMutex_);
+    if (multi_ != nullptr) curl_multi_cleanup(multi_);
+    multi_ = nullptr;
   }
-  easy = curl_easy_init();
-  if (multi == nullptr || easy == nullptr) return false;
-  std::string trusted;
+  curl_slist_free_all(headers_);
+}
+
+void CurlHops::Wake() {
+  std::lock_guard guard(wakeMutex_);
+  woken_ = true;
+  if (multi_ != nullptr) curl_multi_wakeup(multi_);
+}
+
+bool CurlHops::Woken() {
+  std::lock_guard guard(wakeMutex_);
+  return woken_;
+}
+
+bool CurlHops::Open() {
   {
-    std::lock_guard guard(TrustMutex());
-    trusted = TrustedFile();
+    std::lock_guard guard(wakeMutex_);
+    multi_ = curl_multi_init();
   }
-  const Request& r = request;
-  CURL* h = easy;
+  easy_ = curl_easy_init();
+  if (multi_ == nullptr || easy_ == nullptr) {
+    detail_ = "libcurl could not be set up";
+    return false;
+  }
+  const Request& r = request_;
+  CURL* h = easy_;
   bool ok = curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
             // Otherwise removing the handle during a name lookup waits for the
             // lookup, however long the resolver takes; the lookup thread is left to
@@ -196,18 +134,18 @@ bool Transfer::State::Setup() {
             curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, kNoLibraryLimitMs) == CURLE_OK &&
             // "" also keeps libcurl from taking a proxy from the environment.
             curl_easy_setopt(h, CURLOPT_PROXY, r.proxy.c_str()) == CURLE_OK &&
-            curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &State::OnHeader) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CurlHops::OnHeader) == CURLE_OK &&
             curl_easy_setopt(h, CURLOPT_HEADERDATA, this) == CURLE_OK &&
-            curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &State::OnBody) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CurlHops::OnBody) == CURLE_OK &&
             curl_easy_setopt(h, CURLOPT_WRITEDATA, this) == CURLE_OK &&
-            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &State::OnProgress) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CurlHops::OnProgress) == CURLE_OK &&
             curl_easy_setopt(h, CURLOPT_XFERINFODATA, this) == CURLE_OK &&
             curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
-            curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &State::OnPrerequest) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &CurlHops::OnPrerequest) == CURLE_OK &&
             curl_easy_setopt(h, CURLOPT_PREREQDATA, this) == CURLE_OK &&
-            curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &State::OnSocket) == CURLE_OK &&
-            curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, this) == CURLE_OK;
-  ReadTlsAhead(h);
+            curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &CurlHops::OnSocket) == CURLE_OK &&
+            curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, this) == CURLE_OK &&
+            PrepareTls(h, extraCaFile_);
   if (ok && !r.userAgent.empty()) {
     ok = curl_easy_setopt(h, CURLOPT_USERAGENT, r.userAgent.c_str()) == CURLE_OK;
   }
@@ -217,33 +155,23 @@ bool Transfer::State::Setup() {
         curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, r.proxyCredentials.user.c_str()) == CURLE_OK &&
         curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, r.proxyCredentials.password.c_str()) == CURLE_OK;
   }
-  if (ok && !r.verifyCertificates) {
-    ok = curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L) == CURLE_OK &&
-         curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L) == CURLE_OK &&
-         curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYPEER, 0L) == CURLE_OK &&
-         curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYHOST, 0L) == CURLE_OK;
-  } else if (ok && !trusted.empty()) {
-    ok = curl_easy_setopt(h, CURLOPT_CAINFO, trusted.c_str()) == CURLE_OK &&
-         curl_easy_setopt(h, CURLOPT_CAPATH, nullptr) == CURLE_OK;
-  }
+  if (!ok) detail_ = "libcurl could not be set up";
   return ok;
 }
 
-bool Transfer::State::PrepareHop() {
-  std::vector<std::string> lines =
-      request.carryCookies ? cookies.Apply(request.headerLines, url) : request.headerLines;
-  curl_slist_free_all(headers);
-  headers = nullptr;
+bool CurlHops::PrepareHop(const HopRequest& hop) {
+  curl_slist_free_all(headers_);
+  headers_ = nullptr;
   bool present[std::size(kLibraryDefaults)] = {};
   auto append = [this](const std::string& line) {
-    curl_slist* grown = curl_slist_append(headers, line.c_str());
-    if (grown != nullptr) headers = grown;
+    curl_slist* grown = curl_slist_append(headers_, line.c_str());
+    if (grown != nullptr) headers_ = grown;
     return grown != nullptr;
   };
-  for (const std::string& line : lines) {
+  for (const std::string& line : hop.headerLines) {
     std::size_t colon = line.find(':');
     if (colon == std::string::npos || colon == 0) {
-      detail = "a request header line without a name";
+      detail_ = "a request header line without a name";
       return false;
     }
     Text name = Trim(line.substr(0, colon));
@@ -256,282 +184,193 @@ bool Transfer::State::PrepareHop() {
   for (std::size_t i = 0; i < std::size(kLibraryDefaults); ++i) {
     if (!present[i] && !append(std::string(kLibraryDefaults[i]) + ":")) return false;
   }
-  // Basic credentials go to the first host only.
-  bool credentials = !request.server.user.empty() && !request.server.password.empty() &&
-                     url.host == request.url.host;
-  std::string whole = url.Whole();
-  bool ok = curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
-            curl_easy_setopt(easy, CURLOPT_URL, whole.c_str()) == CURLE_OK && ApplyMethod();
-  if (credentials) {
-    ok = ok && curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC) == CURLE_OK &&
-         curl_easy_setopt(easy, CURLOPT_USERNAME, request.server.user.c_str()) == CURLE_OK &&
-         curl_easy_setopt(easy, CURLOPT_PASSWORD, request.server.password.c_str()) == CURLE_OK;
+  std::string whole = hop.url.Whole();
+  bool ok = curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_) == CURLE_OK &&
+            curl_easy_setopt(easy_, CURLOPT_URL, whole.c_str()) == CURLE_OK && ApplyMethod(hop);
+  if (hop.withCredentials) {
+    ok = ok && curl_easy_setopt(easy_, CURLOPT_HTTPAUTH, CURLAUTH_BASIC) == CURLE_OK &&
+         curl_easy_setopt(easy_, CURLOPT_USERNAME, request_.server.user.c_str()) == CURLE_OK &&
+         curl_easy_setopt(easy_, CURLOPT_PASSWORD, request_.server.password.c_str()) == CURLE_OK;
   } else {
-    ok = ok && curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr) == CURLE_OK &&
-         curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr) == CURLE_OK &&
-         curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_NONE) == CURLE_OK;
+    ok = ok && curl_easy_setopt(easy_, CURLOPT_USERNAME, nullptr) == CURLE_OK &&
+         curl_easy_setopt(easy_, CURLOPT_PASSWORD, nullptr) == CURLE_OK &&
+         curl_easy_setopt(easy_, CURLOPT_HTTPAUTH, CURLAUTH_NONE) == CURLE_OK;
   }
   return ok;
 }
 
-bool Transfer::State::ApplyMethod() {
+bool CurlHops::ApplyMethod(const HopRequest& hop) {
   static const char kEmpty[] = "";
+  const Bytes& body = *hop.body;
+  const std::string& method = hop.method;
   const char* data = body.empty() ? kEmpty : reinterpret_cast<const char*>(body.data());
   auto size = static_cast<curl_off_t>(body.size());
   bool head = method == "HEAD";
-  bool ok = curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, nullptr) == CURLE_OK &&
-            curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK;
+  bool ok = curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, nullptr) == CURLE_OK &&
+            curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L) == CURLE_OK;
   // A body goes with any method that has one; POST and PUT always announce theirs.
   bool withBody = !head && (!body.empty() || method == "POST" || method == "PUT");
+  bodySize_ = withBody ? size : 0;
   if (withBody) {
-    ok = ok && curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, size) == CURLE_OK &&
-         curl_easy_setopt(easy, CURLOPT_POSTFIELDS, data) == CURLE_OK;
+    ok = ok && curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, size) == CURLE_OK &&
+         curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, data) == CURLE_OK;
   }
   if (head) {
-    ok = ok && curl_easy_setopt(easy, CURLOPT_NOBODY, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L) == CURLE_OK;
   } else if (method != "POST" && (withBody || method != "GET")) {
-    ok = ok && curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str()) == CURLE_OK;
+    ok = ok && curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str()) == CURLE_OK;
   }
   return ok;
 }
 
-TransferEnd Transfer::State::RunHop() {
-  phase = Phase::kResolving;
-  phaseStart = lastActivity = Clock::now();
-  activity = seenActivity = 0;
-  uploaded = 0;
-  head = ResponseHead();
-  headDone = false;
-  next.reset();
-  finalResponse = false;
-  received = 0;
-  abortedAs.reset();
-  if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
-    detail = "libcurl could not start";
+TransferEnd CurlHops::RunHop(const HopRequest& hop, HopEvents& events) {
+  if (!PrepareHop(hop)) {
+    if (detail_.empty()) detail_ = "libcurl refused the request";
+    return TransferEnd::kFailed;
+  }
+  hop_ = &hop;
+  events_ = &events;
+  clock_ = HopClock(request_.timeouts);
+  uploaded_ = 0;
+  head_ = ResponseHead();
+  headDone_ = false;
+  abortedAs_.reset();
+  if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
+    detail_ = "libcurl could not start";
     return TransferEnd::kFailed;
   }
   struct Remove {
     CURLM* multi;
     CURL* easy;
     ~Remove() { curl_multi_remove_handle(multi, easy); }
-  } remove{multi, easy};
+  } remove{multi_, easy_};
 
-  const int32_t pollMs = request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000;
+  const int32_t pollMs = request_.pollIntervalMs > 0 ? request_.pollIntervalMs : 1000;
   uint64_t kickedAt = ~uint64_t{0};
   for (;;) {
-    if (IsWoken() || (request.poll && request.poll())) return TransferEnd::kWoken;
+    if (PollSaysStop()) return TransferEnd::kWoken;
     int running = 0;
-    if (curl_multi_perform(multi, &running) != CURLM_OK) {
-      detail = "libcurl failed";
+    if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+      detail_ = "libcurl failed";
       return TransferEnd::kFailed;
     }
     // Before the outcome is judged: a transfer broken off for a wake is no failure.
-    if (IsWoken() || (request.poll && request.poll())) return TransferEnd::kWoken;
+    if (PollSaysStop()) return TransferEnd::kWoken;
     int left = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+    while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
       if (message->msg == CURLMSG_DONE) return Judge(message->data.result);
     }
-    if (std::optional<TransferEnd> late = CheckTimeouts()) return *late;
+    if (std::optional<TransferEnd> late = clock_.Expired()) {
+      detail_ = clock_.detail();
+      return *late;
+    }
     // Records read ahead are not seen by waiting on the socket. A kick that
     // took nothing in (the rest of a record is still on its way) means wait.
-    if (activity != kickedAt && TlsBytesWaiting(easy)) {
-      kickedAt = activity;
-      KickReceive(easy);
+    if (pieces_ != kickedAt && TlsBytesWaiting(easy_)) {
+      kickedAt = pieces_;
+      KickReceive(easy_);
       continue;
     }
-    if (curl_multi_poll(multi, nullptr, 0,
-                        static_cast<int>(std::min<int64_t>(pollMs, MsToDeadline())),
+    if (curl_multi_poll(multi_, nullptr, 0,
+                        static_cast<int>(std::min<int64_t>(pollMs, clock_.MsToDeadline())),
                         nullptr) != CURLM_OK) {
-      detail = "libcurl failed";
+      detail_ = "libcurl failed";
       return TransferEnd::kFailed;
     }
   }
 }
 
-std::optional<TransferEnd> Transfer::State::CheckTimeouts() {
-  if (activity != seenActivity) {
-    seenActivity = activity;
-    lastActivity = Clock::now();
-  }
-  const Timeouts& t = request.timeouts;
-  switch (phase) {
-    case Phase::kResolving:
-      if (t.resolveMs > 0 && MsSince(phaseStart) > t.resolveMs) {
-        detail = "name lookup timed out";
-        return TransferEnd::kCouldNotConnect;
-      }
-      break;
-    case Phase::kConnecting:
-      if (t.connectMs > 0 && MsSince(phaseStart) > t.connectMs) {
-        detail = "connect timed out";
-        return TransferEnd::kCouldNotConnect;
-      }
-      break;
-    case Phase::kExchanging: {
-      bool sending = uploaded < static_cast<curl_off_t>(body.size()) && !headDone;
-      int32_t limit = sending ? t.sendMs : t.receiveMs;
-      if (limit > 0 && MsSince(lastActivity) > limit) {
-        detail = sending ? "send timed out" : "receive timed out";
-        if (sending) return TransferEnd::kNotSent;
-        return headDone ? TransferEnd::kSilent : TransferEnd::kNoResponse;
-      }
-      break;
-    }
-  }
-  return std::nullopt;
-}
-
-int64_t Transfer::State::MsToDeadline() const {
-  const Timeouts& t = request.timeouts;
-  int64_t limit = 0;
-  Clock::time_point from = phaseStart;
-  switch (phase) {
-    case Phase::kResolving:
-      limit = t.resolveMs;
-      break;
-    case Phase::kConnecting:
-      limit = t.connectMs;
-      break;
-    case Phase::kExchanging: {
-      bool sending = uploaded < static_cast<curl_off_t>(body.size()) && !headDone;
-      limit = sending ? t.sendMs : t.receiveMs;
-      from = lastActivity;
-      break;
-    }
-  }
-  if (limit <= 0) return INT32_MAX;
-  return std::max<int64_t>(1, limit + 1 - MsSince(from));
-}
-
-TransferEnd Transfer::State::Judge(CURLcode code) {
-  if (abortedAs) return *abortedAs;
+TransferEnd CurlHops::Judge(CURLcode code) {
+  if (abortedAs_) return *abortedAs_;
   // A connection that closes inside the head can look like a complete
   // close-delimited response to libcurl.
-  if (code == CURLE_OK && !headDone) code = CURLE_GOT_NOTHING;
+  if (code == CURLE_OK && !headDone_) code = CURLE_GOT_NOTHING;
   if (code == CURLE_OK) return TransferEnd::kComplete;
-  detail = curl_easy_strerror(code);
-  if (headDone) return next ? TransferEnd::kComplete : TransferEnd::kDropped;
-  if (phase != Phase::kExchanging || code == CURLE_COULDNT_RESOLVE_HOST ||
+  detail_ = curl_easy_strerror(code);
+  if (headDone_) return TransferEnd::kDropped;
+  if (clock_.phase() < HopPhase::kSending || code == CURLE_COULDNT_RESOLVE_HOST ||
       code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_COULDNT_CONNECT ||
       code == CURLE_SSL_CONNECT_ERROR || code == CURLE_PEER_FAILED_VERIFICATION) {
     return TransferEnd::kCouldNotConnect;
   }
-  if (code == CURLE_SEND_ERROR || uploaded < static_cast<curl_off_t>(body.size())) {
-    return TransferEnd::kNotSent;
-  }
+  if (code == CURLE_SEND_ERROR || uploaded_ < bodySize_) return TransferEnd::kNotSent;
   return TransferEnd::kNoResponse;
 }
 
-// At the blank line that ends a final (not interim) head: follow, or hand the
-// response to the sink. False breaks the transfer off.
-bool Transfer::State::HeadEnded() {
-  headDone = true;
-  if (request.followRedirects) {
-    next = NextHop(url, method, head.status, head.Header("Location"));
-    if (next && redirects >= kMaxRedirects) {
-      abortedAs = TransferEnd::kTooManyRedirects;
-      return false;
-    }
-    if (next) return true;
-  }
-  finalResponse = true;
-  head.contentLength = ParseContentLength(head.Header("Content-Length"));
-  if (!sink->OnResponse(head)) {
-    abortedAs = TransferEnd::kRefusedBySink;
-    return false;
-  }
-  if (request.maxBodyBytes >= 0 && head.contentLength &&
-      *head.contentLength > request.maxBodyBytes && method != "HEAD") {
-    abortedAs = TransferEnd::kTooLarge;
-    return false;
-  }
-  return true;
+// At the blank line that ends a final (not interim) head. False breaks the hop off.
+bool CurlHops::HeadEnded() {
+  headDone_ = true;
+  clock_.Enter(HopPhase::kBody);
+  abortedAs_ = events_->OnHead(head_);
+  return !abortedAs_;
 }
 
-size_t Transfer::State::OnHeader(char* data, size_t size, size_t count, void* self) {
-  auto* s = static_cast<State*>(self);
+size_t CurlHops::OnHeader(char* data, size_t size, size_t count, void* self) {
+  auto* s = static_cast<CurlHops*>(self);
   size_t bytes = size * count;
   std::string_view line(data, bytes);
-  ++s->activity;
+  ++s->pieces_;
+  s->clock_.Activity();
   // Each response (an interim 100, say) starts over.
   if (line.starts_with("HTTP/")) {
-    s->head = ResponseHead();
-    s->headDone = false;
+    s->head_ = ResponseHead();
+    s->headDone_ = false;
     std::size_t space = line.find(' ');
     if (space != std::string_view::npos) {
       for (std::size_t i = space + 1; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
-        s->head.status = s->head.status * 10 + (line[i] - '0');
+        s->head_.status = s->head_.status * 10 + (line[i] - '0');
       }
     }
   }
   // Lines ended by a bare line feed are kept as CRLF lines all the same.
   if (line.ends_with("\n")) line.remove_suffix(1);
   if (line.ends_with("\r")) line.remove_suffix(1);
-  s->head.rawHeaders.append(line);
-  s->head.rawHeaders.append("\r\n");
-  if (line.empty() && s->head.status >= 200 && !s->headDone && !s->HeadEnded()) return 0;
+  s->head_.rawHeaders.append(line);
+  s->head_.rawHeaders.append("\r\n");
+  if (line.empty() && s->head_.status >= 200 && !s->headDone_ && !s->HeadEnded()) return 0;
   return bytes;
 }
 
-size_t Transfer::State::OnBody(char* data, size_t size, size_t count, void* self) {
-  auto* s = static_cast<State*>(self);
+size_t CurlHops::OnBody(char* data, size_t size, size_t count, void* self) {
+  auto* s = static_cast<CurlHops*>(self);
   size_t bytes = size * count;
-  ++s->activity;
+  ++s->pieces_;
+  s->clock_.Body(static_cast<int64_t>(bytes));
   // At full speed one perform call takes in many pieces; a wake breaks it
   // off here instead of after all of them.
-  if (s->IsWoken() || (s->request.poll && s->request.poll())) {
-    s->abortedAs = TransferEnd::kWoken;
+  if (s->PollSaysStop()) {
+    s->abortedAs_ = TransferEnd::kWoken;
     return CURL_WRITEFUNC_ERROR;
   }
-  if (s->next) return bytes;  // a redirect's own body is dropped
-  if (!s->finalResponse) {
-    // A response without a proper head (libcurl passes such bodies on as well).
-    s->headDone = true;
-    s->finalResponse = true;
-    if (!s->sink->OnResponse(s->head)) {
-      s->abortedAs = TransferEnd::kRefusedBySink;
-      return CURL_WRITEFUNC_ERROR;
-    }
-  }
-  int64_t cap = s->request.maxBodyBytes;
-  if (cap >= 0 && s->received + static_cast<int64_t>(bytes) > cap) {
-    size_t allowed = static_cast<size_t>(cap - s->received);
-    if (allowed > 0) s->sink->OnBody(data, allowed);
-    s->abortedAs = TransferEnd::kTooLarge;
-    return CURL_WRITEFUNC_ERROR;
-  }
-  s->received += static_cast<int64_t>(bytes);
-  if (!s->sink->OnBody(data, bytes)) {
-    s->abortedAs = TransferEnd::kRefusedBySink;
+  // A response without a proper head (libcurl passes such bodies on as well).
+  if (!s->headDone_ && !s->HeadEnded()) return CURL_WRITEFUNC_ERROR;
+  if (std::optional<TransferEnd> end = s->events_->OnBody(data, bytes)) {
+    s->abortedAs_ = end;
     return CURL_WRITEFUNC_ERROR;
   }
   return bytes;
 }
 
-int Transfer::State::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t,
-                                curl_off_t uploaded) {
-  auto* s = static_cast<State*>(self);
-  if (uploaded != s->uploaded) {
-    s->uploaded = uploaded;
-    ++s->activity;
+int CurlHops::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
+  auto* s = static_cast<CurlHops*>(self);
+  if (uploaded != s->uploaded_) {
+    s->uploaded_ = uploaded;
+    s->clock_.Activity();
+    if (uploaded >= s->bodySize_) s->clock_.Enter(HopPhase::kWaiting);
   }
   return 0;
 }
 
-int Transfer::State::OnPrerequest(void* self, char*, char*, int, int) {
-  auto* s = static_cast<State*>(self);
-  s->phase = Phase::kExchanging;
-  ++s->activity;
+int CurlHops::OnPrerequest(void* self, char*, char*, int, int) {
+  auto* s = static_cast<CurlHops*>(self);
+  s->clock_.Enter(s->bodySize_ > 0 ? HopPhase::kSending : HopPhase::kWaiting);
   return CURL_PREREQFUNC_OK;
 }
 
-int Transfer::State::OnSocket(void* self, curl_socket_t, curlsocktype) {
-  auto* s = static_cast<State*>(self);
-  if (s->phase == Phase::kResolving) {
-    s->phase = Phase::kConnecting;
-    s->phaseStart = Clock::now();
-  }
+int CurlHops::OnSocket(void* self, curl_socket_t, curlsocktype) {
+  static_cast<CurlHops*>(self)->clock_.Enter(HopPhase::kConnecting);
   return CURL_SOCKOPT_OK;
 }
 
+}  // namespace
 }  // namespace tw::net

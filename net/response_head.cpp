@@ -3,14 +3,21 @@
 
 namespace tw::net {
 
-std::optional<Text> ResponseHead::Header(std::string_view name) const {
+std::vector<Text> ResponseHead::Headers(std::string_view name) const {
+  std::vector<Text> values;
   for (const Text& line : SplitText(rawHeaders, "\r\n")) {
     std::size_t colon = line.find(':');
     if (colon != std::string::npos && EqualsIgnoreCase(Trim(line.substr(0, colon)), name)) {
-      return Trim(line.substr(colon + 1));
+      values.push_back(Trim(line.substr(colon + 1)));
     }
   }
-  return std::nullopt;
+  return values;
+}
+
+std::optional<Text> ResponseHead::Header(std::string_view name) const {
+  std::vector<Text> values = Headers(name);
+  if (values.empty()) return std::nullopt;
+  return std::move(values.front());
 }
 
 const char* Describe(TransferEnd end) {
@@ -31,6 +38,10 @@ const char* Describe(TransferEnd end) {
       return "too many redirects";
     case TransferEnd::kTooLarge:
       return "the body is too large";
+    case TransferEnd::kBadResponse:
+      return "the response's length cannot be trusted";
+    case TransferEnd::kOverrun:
+      return "the body went on past its announced length";
     case TransferEnd::kRefusedBySink:
       return "the body could not be stored";
     case TransferEnd::kWoken:

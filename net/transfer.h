@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/time_limits.h"
+#include "net/transfer_end.h"
 #include "net/url.h"
 #include "text/text.h"
 
@@ -24,23 +26,6 @@ namespace tw::net {
 // Process-wide preparation of the transport; idempotent and thread-safe. False
 // when the transport cannot be used in this process. Every Transfer calls it.
 bool PrepareNetwork();
-
-// For test and benchmark programs with servers of their own: from now on the
-// certificates in this PEM file are the only ones trusted in this process; an
-// empty path goes back to the system's roots. The program itself never calls
-// it and trusts the system's roots.
-void TrustOnlyCertificateFile(const std::string& pemPath);
-
-// Milliseconds; 0 means no limit. The defaults are the platform's own, used
-// where the caller sets none.
-struct Timeouts {
-  int32_t resolveMs = 0;
-  int32_t connectMs = 60000;  // TCP connect and TLS handshake
-  int32_t sendMs = 30000;     // longest stretch in which nothing of the request goes out
-  int32_t receiveMs = 30000;  // longest stretch without data while waiting for headers or body
-
-  static Timeouts All(int32_t ms) { return {ms, ms, ms, ms}; }
-};
 
 struct Credentials {
   Text user, password;  // basic scheme; used only when both are non-empty
@@ -68,10 +53,11 @@ struct Request {
   Credentials server;
   std::string proxy;  // host:port; empty: no proxy, and none from the environment
   Credentials proxyCredentials;
-  bool verifyCertificates = true;
   // More than this many body bytes in the final response ends the transfer as
   // kTooLarge: right after OnResponse when Content-Length says so, else when
   // the bytes pass it (the bytes up to the cap are handed on). -1: no cap.
+  // Whatever the cap, a body never goes past the length its head announced
+  // (kOverrun), and a redirect's own body is read to 64 KiB at most.
   int64_t maxBodyBytes = -1;
 
   // Called on the calling thread at least every pollIntervalMs while the
@@ -84,6 +70,7 @@ struct Request {
 // The final response, as far as it is known before its body.
 struct ResponseHead {
   int status = 0;
+  UrlParts url;                          // the URL that answered (after redirects)
   std::optional<int64_t> contentLength;  // absent when the response has none
   // Every line of the head, status line first, each ended by CRLF (also when
   // the server ended them with a bare line feed), with the blank line that
@@ -92,6 +79,8 @@ struct ResponseHead {
   // The value of the first header line of that name (letter case ignored),
   // trimmed; nullopt when there is none.
   std::optional<Text> Header(std::string_view name) const;
+  // The values of every header line of that name, in order.
+  std::vector<Text> Headers(std::string_view name) const;
 };
 
 class ResponseSink {
@@ -104,24 +93,6 @@ class ResponseSink {
   // the call. False ends the transfer as kRefusedBySink.
   virtual bool OnBody(const char* data, size_t size) = 0;
 };
-
-// How a transfer ended.
-enum class TransferEnd {
-  kComplete,         // the final response arrived in full
-  kCouldNotConnect,  // name lookup, connect or TLS handshake failed or ran out of time
-  kNotSent,          // the request or its body could not be sent
-  kNoResponse,       // closed, reset or silent for the receive timeout before the head ended
-  kDropped,          // the connection closed early or failed mid-body
-  kSilent,           // no data for the receive timeout mid-body
-  kTooManyRedirects,
-  kTooLarge,       // the body passed maxBodyBytes
-  kRefusedBySink,  // the sink returned false
-  kWoken,          // Wake() or the poll hook
-  kFailed,         // the transport could not be set up
-};
-
-// Short English name of an end, for logs and failure reasons.
-const char* Describe(TransferEnd end);
 
 class Transfer {
  public:

@@ -1,7 +1,7 @@
-// The transfer over WinHTTP. Every hop is one request handle; redirects,
-// cookies across hops and credentials are handled here (WinHTTP's own redirect
-// following and cookie handling are switched off), by the same rules as on the
-// other transport, so both send the same requests.
+// The hops over WinHTTP. Every hop is one request handle; WinHTTP's own
+// redirect following and cookie handling are switched off, since redirects,
+// cookies across hops, credentials and time limits are the transfer's rules
+// (transfer.cpp, time_limits.h), the same on every transport.
 //
 // The calling thread runs the exchange step by step, as a synchronous caller
 // would, but each step is issued in WinHTTP's asynchronous mode and then
@@ -15,16 +15,15 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
 
-#include "net/content_length.h"
-#include "net/hop_cookies.h"
-#include "net/redirect_rules.h"
-#include "net/transfer.h"
+#include "net/hop_transport.h"
+#include "net/trust.h"
+#include "net/winhttp_trust.h"
 #include "text/convert.h"
 
 namespace tw::net {
@@ -61,44 +60,18 @@ constexpr DWORD kSocketTimeout = 10060;
 // WinHTTP takes 0 for an unlimited name lookup and -1 for the other waits.
 int Limit(int32_t ms, bool resolve) { return ms > 0 ? ms : (resolve ? 0 : -1); }
 
-// Certificate errors a transfer that does not verify certificates ignores.
-constexpr DWORD kIgnoredCertificateErrors =
-    SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
-    SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
-
 struct HandleCloser {
   void operator()(void* h) const { WinHttpCloseHandle(h); }
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
-
-}  // namespace
-
-bool PrepareNetwork() {
-  static const bool ready = WinHttpCheckPlatform() != FALSE;
-  return ready;
-}
-
-// Only test programs call this, to trust the certificate of a server they
-// started. WinHTTP takes no trust file: the system's certificate store
-// decides, so such programs turn verification off for their own requests.
-void TrustOnlyCertificateFile(const std::string&) {}
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// How far the sending step has got, as WinHTTP reports it. Each phase has
-// its own time limit.
-enum class SendPhase { kResolving, kConnecting, kSending, kWaiting };
 
 // What the steps of one transfer and WinHTTP's callbacks share.
 struct Completion {
   std::mutex mutex;
   std::condition_variable changed;
   bool woken = false;
-  SendPhase phase = SendPhase::kResolving;
-  Clock::time_point phaseStart = Clock::now();
-  uint64_t generation = 0;  // of the step being waited for
+  HopPhase phase = HopPhase::kResolving;  // how far the sending step has got
+  uint64_t generation = 0;                // of the step being waited for
   bool done = false;
   DWORD error = 0;
   DWORD count = 0;
@@ -114,11 +87,13 @@ struct Completion {
     changed.notify_all();
   }
 
-  void Reached(uint64_t of, SendPhase next) {
-    std::lock_guard guard(mutex);
-    if (of != generation || next <= phase) return;
-    phase = next;
-    phaseStart = Clock::now();
+  void Reached(uint64_t of, HopPhase next) {
+    {
+      std::lock_guard guard(mutex);
+      if (of != generation || next <= phase) return;
+      phase = next;
+    }
+    changed.notify_all();
   }
 };
 
@@ -129,9 +104,41 @@ struct HopRecord {
   Bytes body;                // the request body, read by a pending send
   std::vector<char> buffer;  // filled by a pending read
   uint64_t generation = 0;
+  // Set for a secure hop that trusts TARNWICK_CA_FILE: the server's chain is
+  // checked when the handshake is done, before the request goes out.
+  std::string caFile;
+  std::string host;
+  std::string rejected;  // why the certificate was refused
+  // Whoever closes the handle first (the calling thread, or the callback that
+  // refused the certificate) does it alone, holding no lock while WinHTTP
+  // closes it.
+  std::atomic<bool> closed{false};
+  HINTERNET handle = nullptr;
+
+  void Close() {
+    if (!closed.exchange(true)) WinHttpCloseHandle(handle);
+  }
 };
 
-void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
+// The server's certificate, judged against the extra trust file; a refused
+// one ends the request before a byte of it is sent.
+void CheckServerCertificate(HINTERNET h, HopRecord& hop) {
+  PCCERT_CONTEXT certificate = nullptr;
+  DWORD size = sizeof certificate;
+  std::string why = "no server certificate";
+  bool trusted = false;
+  if (WinHttpQueryOption(h, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) &&
+      certificate != nullptr) {
+    trusted = ServerCertificateTrusted(certificate, hop.host, hop.caFile, &why);
+    CertFreeCertificateContext(certificate);
+  }
+  if (trusted) return;
+  hop.rejected = why;
+  hop.completion->Complete(hop.generation, ERROR_WINHTTP_SECURE_INVALID_CA, 0);
+  hop.Close();
+}
+
+void CALLBACK OnStatus(HINTERNET h, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
   if (context == 0) return;
   auto* holder = reinterpret_cast<std::shared_ptr<HopRecord>*>(context);
   if (status == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
@@ -141,13 +148,16 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
   HopRecord& hop = **holder;
   switch (status) {
     case WINHTTP_CALLBACK_STATUS_NAME_RESOLVED:
-      hop.completion->Reached(hop.generation, SendPhase::kConnecting);
+      hop.completion->Reached(hop.generation, HopPhase::kConnecting);
       break;
     case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER:
-      hop.completion->Reached(hop.generation, SendPhase::kSending);
+      hop.completion->Reached(hop.generation, HopPhase::kSending);
+      break;
+    case WINHTTP_CALLBACK_STATUS_SENDING_REQUEST:
+      if (!hop.caFile.empty()) CheckServerCertificate(h, hop);
       break;
     case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
-      hop.completion->Reached(hop.generation, SendPhase::kWaiting);
+      hop.completion->Reached(hop.generation, HopPhase::kWaiting);
       break;
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
@@ -175,236 +185,156 @@ constexpr DWORD kCallbackEvents =
     WINHTTP_CALLBACK_FLAG_RESOLVE_NAME | WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER |
     WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
 
-}  // namespace
+class WinHttpHops : public HopTransport {
+ public:
+  explicit WinHttpHops(const Request& request)
+      : request_(request), extraCaFile_(ExtraCaFile()), clock_(request.timeouts) {}
+  ~WinHttpHops() override { CloseRequest(); }
 
-struct Transfer::State {
-  explicit State(Request r) : request(std::move(r)) {}
-  ~State() { CloseRequest(); }
+  bool Open() override;
+  TransferEnd RunHop(const HopRequest& hop, HopEvents& events) override;
+  void Wake() override;
+  bool Woken() override;
+  const std::string& detail() const override { return detail_; }
 
-  Request request;
-  std::string detail;
-  int32_t redirects = 0;
-  HopCookies cookies;
-  std::shared_ptr<Completion> completion = std::make_shared<Completion>();
-
-  Handle session;
-  Handle connection;
-  HINTERNET current = nullptr;  // the hop's request handle; the calling thread's alone
-  std::shared_ptr<HopRecord> hop;
-  UrlParts url;
-  std::string method;
-  Bytes body;
-  ResponseHead head;
-
-  bool Woken() {
-    std::lock_guard guard(completion->mutex);
-    return completion->woken;
-  }
-
+ private:
   void CloseRequest() {
-    if (current != nullptr) WinHttpCloseHandle(current);
-    current = nullptr;
-    hop.reset();
-    connection.reset();
+    if (hop_) hop_->Close();
+    hop_.reset();
+    connection_.reset();
   }
-
   // Starts waiting for a new step; call before issuing it.
-  void Arm() {
-    std::lock_guard guard(completion->mutex);
-    hop->generation = ++completion->generation;
-    completion->done = false;
-    completion->error = 0;
-    completion->count = 0;
-    completion->phase = SendPhase::kResolving;
-    completion->phaseStart = Clock::now();
-  }
+  void Arm(HopPhase phase);
+  // Waits for the step issued after Arm(): kComplete with `count` set, the
+  // failure the step's error stands for, kWoken, or the end the hop's time
+  // limits came to, whether or not WinHTTP's own time-out fired first.
+  TransferEnd Await(const char* step, TransferEnd onError, DWORD* count = nullptr);
+  // The end a failed step stands for: `as`, the clock's end for a time-out,
+  // or one of the connection failures.
+  TransferEnd Failed(const char* step, DWORD error, TransferEnd as);
+  TransferEnd Send(const HopRequest& hop);
+  TransferEnd ReadHead(HopEvents& events);
+  TransferEnd ReadBody(HopEvents& events);
 
-  // Waits for the step issued after Arm(). kComplete with `count` set, the
-  // failure the step's error stands for, or kWoken.
-  // A step that waits for the server gives up after `limitMs` (0: never)
-  // as `onTimeout`, whether or not WinHTTP's own time-out fired first.
-  TransferEnd Await(const char* step, TransferEnd onError, TransferEnd onTimeout,
-                    DWORD* count = nullptr, int32_t limitMs = 0);
-  // The sending step, whose limit and failure follow the phase it is in:
-  // some WinHTTP builds (Wine's) report it complete only once the answer
-  // begins, so the wait for the answer can fall into it.
-  TransferEnd AwaitSend(TransferEnd sendFailure);
-  // Between two waits of a step still running: asks the caller's poll,
-  // without the completion's lock, whether to stop.
-  bool PollSaysStop(std::unique_lock<std::mutex>& lock) {
-    if (!request.poll || completion->done || completion->woken) return false;
-    lock.unlock();
-    const bool stop = request.poll();
-    lock.lock();
-    return stop;
-  }
-
-  bool OpenSession();
-  TransferEnd RunHop(std::optional<Hop>* next);
-  // The end a failed step stands for: `as`, `onTimeout` for a time-out, or
-  // one of the connection failures.
-  TransferEnd Failed(const char* step, DWORD error, TransferEnd as, TransferEnd onTimeout);
-  TransferEnd Failed(const char* step, DWORD error, TransferEnd as) {
-    return Failed(step, error, as, as);
-  }
-  TransferEnd ReadBodyInto(ResponseSink& sink);
+  const Request& request_;
+  const std::string extraCaFile_;  // read once, so every hop trusts the same
+  std::string detail_;
+  std::shared_ptr<Completion> completion_ = std::make_shared<Completion>();
+  Handle session_;
+  Handle connection_;
+  std::shared_ptr<HopRecord> hop_;  // the hop's request handle and what it owns
+  HopClock clock_;
+  ResponseHead head_;
 };
 
-Transfer::Transfer(Request request) : state_(std::make_unique<State>(std::move(request))) {}
-Transfer::~Transfer() = default;
+}  // namespace
 
-void Transfer::Wake() {
-  Completion& c = *state_->completion;
+bool PrepareNetwork() {
+  static const bool ready = WinHttpCheckPlatform() != FALSE;
+  return ready;
+}
+
+std::unique_ptr<HopTransport> HopTransport::Make(const Request& request) {
+  return std::make_unique<WinHttpHops>(request);
+}
+
+namespace {
+
+void WinHttpHops::Wake() {
   {
-    std::lock_guard guard(c.mutex);
-    c.woken = true;
+    std::lock_guard guard(completion_->mutex);
+    completion_->woken = true;
   }
-  c.changed.notify_all();
+  completion_->changed.notify_all();
 }
 
-int32_t Transfer::redirectsFollowed() const { return state_->redirects; }
-const std::string& Transfer::detail() const { return state_->detail; }
-
-TransferEnd Transfer::State::AwaitSend(TransferEnd sendFailure) {
-  const auto interval =
-      std::chrono::milliseconds(request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000);
-  const Timeouts& t = request.timeouts;
-  std::unique_lock lock(completion->mutex);
-  for (;;) {
-    if (completion->woken) return TransferEnd::kWoken;
-    if (completion->done) break;
-    int32_t limit = 0;
-    TransferEnd late = TransferEnd::kCouldNotConnect;
-    switch (completion->phase) {
-      case SendPhase::kResolving:
-        limit = t.resolveMs;
-        break;
-      case SendPhase::kConnecting:
-        limit = t.connectMs;
-        break;
-      case SendPhase::kSending:
-        limit = t.sendMs;
-        late = TransferEnd::kNotSent;
-        break;
-      case SendPhase::kWaiting:
-        limit = t.receiveMs;
-        late = TransferEnd::kNoResponse;
-        break;
-    }
-    auto wakeAt = Clock::now() + interval;
-    if (limit > 0) {
-      const auto deadline = completion->phaseStart + std::chrono::milliseconds(limit);
-      if (Clock::now() >= deadline) {
-        detail = "WinHttpSendRequest timed out";
-        return late;
-      }
-      wakeAt = std::min(wakeAt, deadline);
-    }
-    completion->changed.wait_until(lock, wakeAt);
-    if (PollSaysStop(lock)) return TransferEnd::kWoken;
-  }
-  const DWORD error = completion->error;
-  const bool waiting = completion->phase == SendPhase::kWaiting;
-  lock.unlock();
-  if (error == 0) return TransferEnd::kComplete;
-  return Failed("WinHttpSendRequest", error, waiting ? TransferEnd::kNoResponse : sendFailure);
+bool WinHttpHops::Woken() {
+  std::lock_guard guard(completion_->mutex);
+  return completion_->woken;
 }
 
-TransferEnd Transfer::State::Await(const char* step, TransferEnd onError, TransferEnd onTimeout,
-                                   DWORD* count, int32_t limitMs) {
+void WinHttpHops::Arm(HopPhase phase) {
+  std::lock_guard guard(completion_->mutex);
+  hop_->generation = ++completion_->generation;
+  completion_->done = false;
+  completion_->error = 0;
+  completion_->count = 0;
+  completion_->phase = phase;
+}
+
+TransferEnd WinHttpHops::Await(const char* step, TransferEnd onError, DWORD* count) {
   const auto interval =
-      std::chrono::milliseconds(request.pollIntervalMs > 0 ? request.pollIntervalMs : 1000);
-  const auto deadline =
-      limitMs > 0 ? Clock::now() + std::chrono::milliseconds(limitMs) : Clock::time_point::max();
-  std::unique_lock lock(completion->mutex);
+      std::chrono::milliseconds(request_.pollIntervalMs > 0 ? request_.pollIntervalMs : 1000);
+  std::unique_lock lock(completion_->mutex);
   for (;;) {
-    if (completion->woken) return TransferEnd::kWoken;
-    if (completion->done) break;
-    if (Clock::now() >= deadline) {
-      detail = std::string(step) + " timed out";
-      return onTimeout;
+    if (completion_->woken) return TransferEnd::kWoken;
+    clock_.Enter(completion_->phase);
+    if (completion_->done) break;
+    if (std::optional<TransferEnd> late = clock_.Expired()) {
+      detail_ = std::string(step) + ": " + clock_.detail();
+      return *late;
     }
-    completion->changed.wait_until(lock, std::min(deadline, Clock::now() + interval));
-    if (PollSaysStop(lock)) return TransferEnd::kWoken;
+    const auto wait = std::min<int64_t>(interval.count(), clock_.MsToDeadline());
+    completion_->changed.wait_for(lock, std::chrono::milliseconds(wait));
+    // The caller's poll runs without the completion's lock.
+    if (request_.poll && !completion_->done && !completion_->woken) {
+      lock.unlock();
+      const bool stop = request_.poll();
+      lock.lock();
+      if (stop) return TransferEnd::kWoken;
+    }
   }
-  const DWORD error = completion->error;
-  if (count != nullptr) *count = completion->count;
+  const DWORD error = completion_->error;
+  if (count != nullptr) *count = completion_->count;
   lock.unlock();
-  if (error != 0) return Failed(step, error, onError, onTimeout);
+  if (error != 0) return Failed(step, error, onError);
   return TransferEnd::kComplete;
 }
 
-TransferEnd Transfer::Run(ResponseSink& sink) {
-  State& s = *state_;
-  if (!PrepareNetwork()) {
-    s.detail = "WinHTTP is not available";
-    return TransferEnd::kFailed;
-  }
-  if (!s.OpenSession()) return TransferEnd::kFailed;
-  s.url = s.request.url;
-  s.method = s.request.method.empty() ? "GET" : s.request.method;
-  s.body = s.request.body;
-  for (;;) {
-    if (s.Woken() || (s.request.poll && s.request.poll())) return TransferEnd::kWoken;
-    std::optional<Hop> next;
-    TransferEnd end = s.RunHop(&next);
-    if (end != TransferEnd::kComplete) {
-      s.CloseRequest();
-      return end;
-    }
-    if (!next) {
-      // The final response: hand it on with its body.
-      s.head.contentLength = ParseContentLength(s.head.Header("Content-Length"));
-      if (!sink.OnResponse(s.head)) end = TransferEnd::kRefusedBySink;
-      const int64_t cap = s.request.maxBodyBytes;
-      if (end == TransferEnd::kComplete && cap >= 0 && s.head.contentLength &&
-          *s.head.contentLength > cap && s.method != "HEAD") {
-        end = TransferEnd::kTooLarge;
-      }
-      if (end == TransferEnd::kComplete && s.method != "HEAD") end = s.ReadBodyInto(sink);
-      s.CloseRequest();
-      return end;
-    }
-    s.CloseRequest();
-    if (s.redirects >= kMaxRedirects) return TransferEnd::kTooManyRedirects;
-    ++s.redirects;
-    if (s.request.carryCookies) s.cookies.Collect(s.url, s.head.rawHeaders);
-    if (!next->keepBody) s.body.clear();
-    s.method = next->method;
-    s.url = next->url;
-  }
-}
-
-bool Transfer::State::OpenSession() {
-  const std::wstring agent = Wide(request.userAgent);
-  const std::wstring proxy = Wide(request.proxy);
+bool WinHttpHops::Open() {
+  const std::wstring agent = Wide(request_.userAgent);
+  const std::wstring proxy = Wide(request_.proxy);
   // No proxy: neither the system's nor one from the environment.
-  session.reset(WinHttpOpen(
-      request.userAgent.empty() ? nullptr : agent.c_str(),
-      request.proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
-      request.proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(), WINHTTP_NO_PROXY_BYPASS,
+  session_.reset(WinHttpOpen(
+      request_.userAgent.empty() ? nullptr : agent.c_str(),
+      request_.proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+      request_.proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(), WINHTTP_NO_PROXY_BYPASS,
       WINHTTP_FLAG_ASYNC));
-  if (!session) {
-    detail = "WinHttpOpen failed: " + std::to_string(GetLastError());
+  if (!session_) {
+    detail_ = "WinHttpOpen failed: " + std::to_string(GetLastError());
     return false;
   }
-  const Timeouts& t = request.timeouts;
-  if (!WinHttpSetTimeouts(session.get(), Limit(t.resolveMs, true), Limit(t.connectMs, false),
+  const Timeouts& t = request_.timeouts;
+  if (!WinHttpSetTimeouts(session_.get(), Limit(t.resolveMs, true), Limit(t.connectMs, false),
                           Limit(t.sendMs, false), Limit(t.receiveMs, false))) {
-    detail = "WinHttpSetTimeouts failed: " + std::to_string(GetLastError());
+    detail_ = "WinHttpSetTimeouts failed: " + std::to_string(GetLastError());
     return false;
   }
   return true;
 }
 
-TransferEnd Transfer::State::Failed(const char* step, DWORD error, TransferEnd as,
-                                    TransferEnd onTimeout) {
+TransferEnd WinHttpHops::Failed(const char* step, DWORD error, TransferEnd as) {
+  if (hop_ && !hop_->rejected.empty()) {
+    detail_ = "the server's certificate is not trusted: " + hop_->rejected;
+    return TransferEnd::kCouldNotConnect;
+  }
   if (error == ERROR_WINHTTP_OPERATION_CANCELLED || Woken()) return TransferEnd::kWoken;
-  detail = std::string(step) + " failed: " + std::to_string(error);
+  detail_ = std::string(step) + " failed: " + std::to_string(error);
   switch (error) {
     case ERROR_WINHTTP_TIMEOUT:
     case kSocketTimeout:
-      return onTimeout;
+      switch (clock_.phase()) {
+        case HopPhase::kResolving:
+        case HopPhase::kConnecting:
+          return TransferEnd::kCouldNotConnect;
+        case HopPhase::kSending:
+          return as == TransferEnd::kCouldNotConnect ? as : TransferEnd::kNotSent;
+        case HopPhase::kWaiting:
+          return TransferEnd::kNoResponse;
+        case HopPhase::kBody:
+          return TransferEnd::kSilent;
+      }
+      return as;
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
     case ERROR_WINHTTP_CANNOT_CONNECT:
     case ERROR_WINHTTP_SECURE_FAILURE:
@@ -414,27 +344,44 @@ TransferEnd Transfer::State::Failed(const char* step, DWORD error, TransferEnd a
     case ERROR_WINHTTP_SECURE_INVALID_CERT:
     case ERROR_WINHTTP_SECURE_CERT_REVOKED:
     case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
       return TransferEnd::kCouldNotConnect;
     default:
       return as;
   }
 }
 
-TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
-  head = ResponseHead();
-  connection.reset(WinHttpConnect(session.get(), Wide(url.host).c_str(), url.port, 0));
-  if (!connection) return Failed("WinHttpConnect", GetLastError(), TransferEnd::kFailed);
+TransferEnd WinHttpHops::RunHop(const HopRequest& hop, HopEvents& events) {
+  clock_ = HopClock(request_.timeouts);
+  head_ = ResponseHead();
+  TransferEnd end = Send(hop);
+  if (end == TransferEnd::kComplete) end = ReadHead(events);
+  if (end == TransferEnd::kComplete && hop.method != "HEAD") end = ReadBody(events);
+  CloseRequest();
+  return end;
+}
+
+TransferEnd WinHttpHops::Send(const HopRequest& hop) {
+  const UrlParts& url = hop.url;
+  connection_.reset(WinHttpConnect(session_.get(), Wide(url.host).c_str(), url.port, 0));
+  if (!connection_) return Failed("WinHttpConnect", GetLastError(), TransferEnd::kFailed);
   // The object comes escaped already; WinHTTP is not to escape it again.
   const DWORD flags = WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
                       (url.secure ? WINHTTP_FLAG_SECURE : 0);
-  current = WinHttpOpenRequest(connection.get(), Wide(method).c_str(), Wide(url.object).c_str(),
-                               nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
-  if (current == nullptr) return Failed("WinHttpOpenRequest", GetLastError(), TransferEnd::kFailed);
-  HINTERNET h = current;
-  hop = std::make_shared<HopRecord>();
-  hop->completion = completion;
-  hop->body = body;
-  auto* holder = new std::shared_ptr<HopRecord>(hop);
+  HINTERNET h =
+      WinHttpOpenRequest(connection_.get(), Wide(hop.method).c_str(), Wide(url.object).c_str(),
+                         nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+  if (h == nullptr) return Failed("WinHttpOpenRequest", GetLastError(), TransferEnd::kFailed);
+  hop_ = std::make_shared<HopRecord>();
+  hop_->handle = h;
+  hop_->completion = completion_;
+  hop_->body = *hop.body;
+  const bool checkCertificate = url.secure && !extraCaFile_.empty();
+  if (checkCertificate) {
+    hop_->caFile = extraCaFile_;
+    hop_->host = url.host;
+  }
+  auto* holder = new std::shared_ptr<HopRecord>(hop_);
   DWORD_PTR context = reinterpret_cast<DWORD_PTR>(holder);
   if (WinHttpSetStatusCallback(h, &OnStatus, kCallbackEvents, 0) ==
           WINHTTP_INVALID_STATUS_CALLBACK ||
@@ -446,59 +393,67 @@ TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
   DWORD off = WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_REDIRECTS;
   if (!WinHttpSetOption(h, WINHTTP_OPTION_DISABLE_FEATURE, &off, sizeof off))
     return Failed("disabling cookies and redirects", GetLastError(), TransferEnd::kFailed);
-  if (!request.verifyCertificates) {
-    DWORD ignore = kIgnoredCertificateErrors;
-    if (!WinHttpSetOption(h, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore))
+  // Only an unknown root is let through, and only to be judged against the
+  // trust file before the request goes out (CheckServerCertificate).
+  if (checkCertificate) {
+    DWORD unknownRoot = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+    if (!WinHttpSetOption(h, WINHTTP_OPTION_SECURITY_FLAGS, &unknownRoot, sizeof unknownRoot))
       return Failed("setting the security flags", GetLastError(), TransferEnd::kFailed);
   }
-  // Basic credentials go to the first host only.
-  const Credentials& serverAuth = request.server;
-  if (!serverAuth.user.empty() && !serverAuth.password.empty() && url.host == request.url.host &&
+  const Credentials& serverAuth = request_.server;
+  if (hop.withCredentials &&
       !WinHttpSetCredentials(h, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
                              Wide(serverAuth.user).c_str(), Wide(serverAuth.password).c_str(),
                              nullptr)) {
     return Failed("setting the credentials", GetLastError(), TransferEnd::kFailed);
   }
 
-  const std::vector<std::string> lines =
-      request.carryCookies ? cookies.Apply(request.headerLines, url) : request.headerLines;
   // Host and the user agent first, as the other transport sends them; WinHTTP
   // would put its own after the caller's lines (the session's agent is then
   // not added a second time).
   std::string block = "Host: " + url.Authority() + "\r\n";
-  if (!request.userAgent.empty()) block += "User-Agent: " + request.userAgent + "\r\n";
-  for (const std::string& line : lines) block += line + "\r\n";
+  if (!request_.userAgent.empty()) block += "User-Agent: " + request_.userAgent + "\r\n";
+  for (const std::string& line : hop.headerLines) block += line + "\r\n";
   // Proxy credentials go with the first request, as the other transport sends
   // them: WinHttpSetCredentials answers a proxy's challenge only, and not
   // everywhere (Wine's does not send them at all before one).
-  const Credentials& proxyAuth = request.proxyCredentials;
-  if (!request.proxy.empty() && !proxyAuth.user.empty() && !proxyAuth.password.empty())
+  const Credentials& proxyAuth = request_.proxyCredentials;
+  if (!request_.proxy.empty() && !proxyAuth.user.empty() && !proxyAuth.password.empty())
     block +=
         "Proxy-Authorization: Basic " + Base64(proxyAuth.user + ":" + proxyAuth.password) + "\r\n";
   {
     const std::wstring wide = Wide(block);
     if (!WinHttpAddRequestHeaders(h, wide.c_str(), static_cast<DWORD>(wide.size()),
                                   WINHTTP_ADDREQ_FLAG_ADD)) {
-      detail = "a request header line was refused";
+      detail_ = "a request header line was refused";
       return TransferEnd::kFailed;
     }
   }
 
-  void* data = hop->body.empty() ? WINHTTP_NO_REQUEST_DATA : hop->body.data();
-  const auto size = static_cast<DWORD>(hop->body.size());
-  // A time-out while the body goes out is a request that could not be sent;
-  // without a body it can only have been the connect.
+  void* data = hop_->body.empty() ? WINHTTP_NO_REQUEST_DATA : hop_->body.data();
+  const auto size = static_cast<DWORD>(hop_->body.size());
+  // A failure while the body goes out is a request that could not be sent;
+  // without a body it can only have been the connect. Some WinHTTP builds
+  // (Wine's) report the sending step complete only once the answer begins,
+  // so the wait for the answer can fall into it.
   const TransferEnd sendFailure =
-      hop->body.empty() ? TransferEnd::kCouldNotConnect : TransferEnd::kNotSent;
-  Arm();
+      hop_->body.empty() ? TransferEnd::kCouldNotConnect : TransferEnd::kNotSent;
+  Arm(HopPhase::kResolving);
   if (!WinHttpSendRequest(h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, size, size, context))
     return Failed("WinHttpSendRequest", GetLastError(), sendFailure);
-  if (TransferEnd end = AwaitSend(sendFailure); end != TransferEnd::kComplete) return end;
-  Arm();
+  const TransferEnd end = Await("WinHttpSendRequest", sendFailure);
+  if (end != TransferEnd::kComplete && clock_.phase() == HopPhase::kWaiting && end == sendFailure) {
+    return TransferEnd::kNoResponse;
+  }
+  return end;
+}
+
+TransferEnd WinHttpHops::ReadHead(HopEvents& events) {
+  HINTERNET h = hop_->handle;
+  Arm(HopPhase::kWaiting);
   if (!WinHttpReceiveResponse(h, nullptr))
     return Failed("WinHttpReceiveResponse", GetLastError(), TransferEnd::kNoResponse);
-  if (TransferEnd end = Await("WinHttpReceiveResponse", TransferEnd::kNoResponse,
-                              TransferEnd::kNoResponse, nullptr, request.timeouts.receiveMs);
+  if (TransferEnd end = Await("WinHttpReceiveResponse", TransferEnd::kNoResponse);
       end != TransferEnd::kComplete)
     return end;
 
@@ -506,7 +461,7 @@ TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
   DWORD statusSize = sizeof status;
   WinHttpQueryHeaders(h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                       WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX);
-  head.status = static_cast<int>(status);
+  head_.status = static_cast<int>(status);
   DWORD bytes = 0;
   WinHttpQueryHeaders(h, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                       WINHTTP_NO_OUTPUT_BUFFER, &bytes, WINHTTP_NO_HEADER_INDEX);
@@ -515,57 +470,47 @@ TransferEnd Transfer::State::RunHop(std::optional<Hop>* next) {
     if (WinHttpQueryHeaders(h, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                             raw.data(), &bytes, WINHTTP_NO_HEADER_INDEX)) {
       raw.resize(bytes / sizeof(wchar_t));
-      head.rawHeaders = Narrow(raw);
+      head_.rawHeaders = Narrow(raw);
     }
   }
-  if (request.followRedirects) *next = NextHop(url, method, head.status, head.Header("Location"));
+  clock_.Enter(HopPhase::kBody);
+  if (std::optional<TransferEnd> end = events.OnHead(head_)) return *end;
   return TransferEnd::kComplete;
 }
 
-TransferEnd Transfer::State::ReadBodyInto(ResponseSink& sink) {
-  HINTERNET h = current;
+TransferEnd WinHttpHops::ReadBody(HopEvents& events) {
+  HINTERNET h = hop_->handle;
   int64_t received = 0;
-  const int64_t cap = request.maxBodyBytes;
   for (;;) {
     DWORD available = 0;
-    Arm();
-    if (!WinHttpQueryDataAvailable(h, nullptr)) {
-      const DWORD error = GetLastError();
-      return Failed("WinHttpQueryDataAvailable", error, TransferEnd::kDropped,
-                    TransferEnd::kSilent);
-    }
-    TransferEnd end = Await("WinHttpQueryDataAvailable", TransferEnd::kDropped,
-                            TransferEnd::kSilent, &available, request.timeouts.receiveMs);
+    Arm(HopPhase::kBody);
+    if (!WinHttpQueryDataAvailable(h, nullptr))
+      return Failed("WinHttpQueryDataAvailable", GetLastError(), TransferEnd::kDropped);
+    TransferEnd end = Await("WinHttpQueryDataAvailable", TransferEnd::kDropped, &available);
     if (end != TransferEnd::kComplete) return end;
     if (available == 0) break;
     // Each read takes exactly what is ready.
-    std::vector<char>& buffer = hop->buffer;
+    std::vector<char>& buffer = hop_->buffer;
     if (buffer.size() < available) buffer.resize(available);
     DWORD read = 0;
-    Arm();
-    if (!WinHttpReadData(h, buffer.data(), available, nullptr)) {
-      const DWORD error = GetLastError();
-      return Failed("WinHttpReadData", error, TransferEnd::kDropped, TransferEnd::kSilent);
-    }
-    end = Await("WinHttpReadData", TransferEnd::kDropped, TransferEnd::kSilent, &read,
-                request.timeouts.receiveMs);
+    Arm(HopPhase::kBody);
+    if (!WinHttpReadData(h, buffer.data(), available, nullptr))
+      return Failed("WinHttpReadData", GetLastError(), TransferEnd::kDropped);
+    end = Await("WinHttpReadData", TransferEnd::kDropped, &read);
     if (end != TransferEnd::kComplete) return end;
     if (read == 0) break;
-    if (cap >= 0 && received + static_cast<int64_t>(read) > cap) {
-      const auto allowed = static_cast<size_t>(cap - received);
-      if (allowed > 0) sink.OnBody(buffer.data(), allowed);
-      return TransferEnd::kTooLarge;
-    }
+    clock_.Body(read);
     received += read;
-    if (!sink.OnBody(buffer.data(), read)) return TransferEnd::kRefusedBySink;
+    if (std::optional<TransferEnd> stop = events.OnBody(buffer.data(), read)) return *stop;
   }
   // A connection that closed before the announced length is a broken body,
   // however the platform reports its end.
-  if (head.contentLength && received < *head.contentLength) {
-    detail = "the connection closed before the announced length";
+  if (head_.contentLength && received < *head_.contentLength) {
+    detail_ = "the connection closed before the announced length";
     return TransferEnd::kDropped;
   }
   return TransferEnd::kComplete;
 }
 
+}  // namespace
 }  // namespace tw::net

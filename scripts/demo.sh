@@ -13,7 +13,8 @@ size=${DEMO_SIZE:-2147483648}
 throttle=${DEMO_THROTTLE:-41943040}
 . scripts/standin.sh
 start_standin "$size" "$throttle"
-trap 'kill "$STANDIN_PID" 2>/dev/null; wait "$STANDIN_PID" 2>/dev/null' EXIT
+trap 'kill "$STANDIN_PID" 2>/dev/null; wait "$STANDIN_PID" 2>/dev/null; rm -f "$STANDIN_CA"' EXIT
 port=$STANDIN_PORT
 echo "Share-service stand-in on 127.0.0.1:$port"
-TARNWICK_SHARE_HOST="127.0.0.1:$port" scripts/with-display.sh build/release/bin/tarnwick
+TARNWICK_SHARE_HOST="127.0.0.1:$port" TARNWICK_CA_FILE="$STANDIN_CA" \
+  scripts/with-display.sh build/release/bin/tarnwick

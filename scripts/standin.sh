@@ -1,11 +1,15 @@
 # Sourced by the scripts that run the program against the share-service
 # stand-in. start_standin SIZE THROTTLE starts build/release's stand-in on a
 # free port of 127.0.0.1, serving SIZE bytes at THROTTLE bytes per second, and
-# sets STANDIN_PID and STANDIN_PORT; the caller stops it.
+# sets STANDIN_PID, STANDIN_PORT and STANDIN_CA, the PEM file of its
+# certificate (for TARNWICK_CA_FILE: the program trusts no other); the caller
+# stops it and removes the file.
 start_standin() {
   local out
   out=$(mktemp)
-  build/release/bin/share_standin --port 0 --size "$1" --throttle "$2" >"$out" &
+  STANDIN_CA=$(mktemp --suffix=.pem)
+  build/release/bin/share_standin --port 0 --size "$1" --throttle "$2" \
+    --ca-out "$STANDIN_CA" >"$out" &
   STANDIN_PID=$!
   for _ in $(seq 100); do
     grep -q '^PORT ' "$out" && break

@@ -31,9 +31,13 @@ wineserver -k 2>/dev/null || true
 run=$(mktemp -d)
 . scripts/standin.sh
 start_standin 104857600 10485760
-trap 'wineserver -k 2>/dev/null || true; kill "$STANDIN_PID" 2>/dev/null || true; rm -rf "$run"' EXIT
+trap 'wineserver -k 2>/dev/null || true; kill "$STANDIN_PID" 2>/dev/null || true; rm -rf "$run" "$STANDIN_CA"' EXIT
 port=$STANDIN_PORT
-export TARNWICK_SHARE_HOST="127.0.0.1:$port"
+# As localhost: Wine matches no IP address against a certificate's names. The
+# certificate's file in Wine's drive form (Z: is the root of this machine).
+export TARNWICK_SHARE_HOST="localhost:$port"
+TARNWICK_CA_FILE="Z:$(tr / '\\' <<<"$STANDIN_CA")"
+export TARNWICK_CA_FILE
 
 cp "$win/bin/tarnwick.exe" "$win/engine/UiEngine.dll" "$run/"
 # A Wine virtual desktop of 800x600: one X window holds every window of the run.

@@ -24,7 +24,7 @@ constexpr char kUsage[] =
     "                     [--expiring-links] [--no-ranges] [--changing-etag]\n"
     "                     [--no-length] [--not-found] [--no-marker]\n"
     "                     [--bad-json] [--tls-links] [--share-delay MS]\n"
-    "                     [--request-log FILE] [--verbose]\n";
+    "                     [--request-log FILE] [--ca-out FILE] [--verbose]\n";
 
 template <typename Number>
 bool ParseNumber(const char* text, Number& value) {
@@ -36,6 +36,7 @@ bool ParseNumber(const char* text, Number& value) {
 struct Logging {
   bool verbose = false;
   std::string requestLog;  // each request's method and target, appended as it arrives
+  std::string caOut;       // where the certificate goes, for clients to trust (TARNWICK_CA_FILE)
 };
 
 bool ParseArguments(int argc, char** argv, tw::StandinOptions& options, Logging& logging) {
@@ -82,6 +83,9 @@ bool ParseArguments(int argc, char** argv, tw::StandinOptions& options, Logging&
     } else if (arg == "--request-log") {
       ok = value != nullptr;
       if (ok) logging.requestLog = argv[++i];
+    } else if (arg == "--ca-out") {
+      ok = value != nullptr;
+      if (ok) logging.caOut = argv[++i];
     } else if (arg == "--verbose") {
       logging.verbose = true;
     } else {
@@ -139,6 +143,11 @@ int main(int argc, char** argv) {
   tw::SelfSignedIdentity identity = tw::MakeSelfSignedIdentity();
   if (!identity) {
     std::fprintf(stderr, "share_standin: cannot make a TLS certificate\n");
+    return 1;
+  }
+  // Written before the port is announced: a client that sees the port can trust it.
+  if (!logging.caOut.empty() && !tw::WriteCertificatePem(identity, logging.caOut)) {
+    std::fprintf(stderr, "share_standin: cannot write %s\n", logging.caOut.c_str());
     return 1;
   }
   tw::OnePortRelay relay;

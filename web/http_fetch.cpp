@@ -98,7 +98,6 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
   request.proxy = options.proxy;
   request.proxyCredentials = {options.proxyUser, options.proxyPassword};
   request.server = {options.userName, options.password};
-  request.verifyCertificates = false;  // the four kinds of certificate error are ignored
   request.carryCookies = !cookies.empty();
   request.followRedirects = !options.noRedirect;
   request.maxBodyBytes = kMaxBodyBytes;
@@ -127,11 +126,12 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
       break;
     case net::TransferEnd::kFailed:
       return fail(texts.error704);
-    case net::TransferEnd::kCouldNotConnect:
+    case net::TransferEnd::kCouldNotConnect:  // a certificate that is not trusted too
     case net::TransferEnd::kNotSent:
       return fail(texts.error711);
     case net::TransferEnd::kDropped:
     case net::TransferEnd::kSilent:
+    case net::TransferEnd::kOverrun:
       // What arrived is kept; the status text below replaces the message.
       setStatus(texts.error713);
       break;
@@ -141,7 +141,7 @@ Text HttpFetch(const Text& url, HttpFetchOptions options) {
       break;
     case net::TransferEnd::kWoken:
       return Text();  // abandoned: no output is written
-    default:          // no response, too many redirects
+    default:          // no response, a head whose length cannot be trusted, too many redirects
       return fail(texts.error712);
   }
   if (!sink.head()) return fail(texts.error712);

@@ -28,7 +28,7 @@ bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 }  // namespace
 
 Text VerifyUrl(const Text& shareId) {
-  return "http://" + ShareHost() + "/shareFileVerifyPass.action?fileVO.id=" + shareId +
+  return "https://" + ShareHost() + "/shareFileVerifyPass.action?fileVO.id=" + shareId +
          "&accessCode=&noCache=0.39174652216024697";
 }
 

@@ -1,5 +1,7 @@
 #include "tests/app/desktop_session.h"
 
+#include "tests/app/tarnwick_session.h"
+
 #include <signal.h>
 
 #include <cstdlib>
@@ -51,11 +53,13 @@ DesktopSession::DesktopSession() : folder_("desktop") {
   fs::copy_file(WIN32_ENGINE_PATH, folder_.dir() / "UiEngine.dll");
 }
 
-void DesktopSession::Start(const std::string& shareHost) {
+void DesktopSession::Start(const Standin& standin) {
   ChildProcess::Options options;
   options.args = {(folder_.dir() / "tarnwick.exe").string()};
   options.workingDirectory = folder_.path();
-  options.env = {{"TARNWICK_SHARE_HOST", shareHost}, {"WINEDEBUG", "-all"}};
+  options.env = {{"TARNWICK_SHARE_HOST", Session::ProgramHost(standin)},
+                 {"TARNWICK_CA_FILE", Session::ProgramPath(standin.CaFile())},
+                 {"WINEDEBUG", "-all"}};
   program_ = std::make_unique<ChildProcess>(TW_WINE_PATH, std::move(options));
 }
 
@@ -74,10 +78,11 @@ fs::path DesktopSession::DownloadedFile(const std::string& name) const {
 // the session folder, so the documents folder is the session's own.
 DesktopSession::DesktopSession() : folder_("desktop") {}
 
-void DesktopSession::Start(const std::string& shareHost) {
+void DesktopSession::Start(const Standin& standin) {
   ChildProcess::Options options;
   options.workingDirectory = folder_.path();
-  options.env = {{"TARNWICK_SHARE_HOST", shareHost},
+  options.env = {{"TARNWICK_SHARE_HOST", Session::ProgramHost(standin)},
+                 {"TARNWICK_CA_FILE", standin.CaFile()},
                  {"HOME", folder_.path()},
                  {"XDG_CONFIG_HOME", (folder_.dir() / "config").string()},
                  {"XDG_RUNTIME_DIR", folder_.path()},

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/standin.h"
 #include "tests/support/temp_folder.h"
 
 namespace tw::testing {
@@ -25,8 +26,8 @@ class DesktopSession {
   DesktopSession(const DesktopSession&) = delete;
   DesktopSession& operator=(const DesktopSession&) = delete;
 
-  // Starts the program pointed at the share service on `shareHost`.
-  void Start(const std::string& shareHost);
+  // Starts the program pointed at the stand-in, whose certificate it trusts.
+  void Start(const Standin& standin);
   // Ends it as a session manager would; its exit code, -1 when it did not end.
   int Stop();
 

@@ -36,7 +36,7 @@ TEST(DownloadRoad, CompleteDownloadArrivesWithItsBytesAndSaysSo) {
   Standin standin({"--size", std::to_string(kSize), "--throttle", std::to_string(3 * 1048576)});
   ASSERT_NE(standin.port(), 0);
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("a/b:c") + "wait ^msgbox.下载完成 40000\n" + kIdleAgain +
                         "close\n"),
             0)
@@ -75,7 +75,7 @@ TEST(DownloadRoad, CancelReturnsToIdleAndKeepsWhatWasWritten) {
   constexpr std::size_t kSize = 64 * 1048576;
   Standin standin({"--size", std::to_string(kSize), "--throttle", std::to_string(1048576)});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("part") + "wait MB/s   [1-9]\\d*MB$ 20000\n" +
                         "click text=取消下载\n" + kIdleAgain + "close\n"),
             0)
@@ -99,7 +99,7 @@ TEST(DownloadRoad, DroppedTransferFailsAndTheNextDownloadCanStart) {
   Standin standin({"--size", std::to_string(8 * 1048576), "--drop-after", std::to_string(1048576),
                    "--throttle", std::to_string(4 * 1048576), "--no-ranges"});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(
       session.Run(kStart + Download("one") + "wait ^msgbox.下载失败 20000\n" + kIdleAgain +
                   Download("two") + "wait-new ^msgbox.下载失败 20000\n" + kIdleAgain + "close\n"),
@@ -121,7 +121,7 @@ TEST(DownloadRoad, DroppedTransferFailsAndTheNextDownloadCanStart) {
 TEST(DownloadRoad, UnresolvableShareLinkFails) {
   Standin standin({"--no-marker"});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("x") + "wait ^msgbox.下载失败 20000\n" + kIdleAgain +
                         "close\n"),
             0)
@@ -137,7 +137,7 @@ TEST(DownloadRoad, UnresolvableShareLinkFails) {
 TEST(DownloadRoad, AbandonedRequestsReturnToIdleWithoutDownloading) {
   Standin standin;
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart +
                         "answer-input-dismiss\nclick text=选定下载\nwait ^inputbox\n"
                         "answer-input 　　\nclick text=选定下载\nwait ^msgbox\n" +
@@ -170,7 +170,7 @@ std::vector<std::string> RequestsIn(const fs::path& log) {
 TEST(DownloadRoad, AnErrorPageIsNeitherSavedNorAnnouncedAsComplete) {
   Standin standin({"--not-found"});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   const fs::path folder = session.documents() / "下载的系统镜像";
   ASSERT_EQ(session.Run(kStart + Download("gone") + "wait ^msgbox.下载失败 20000\n" + kIdleAgain +
                         "close\n"),
@@ -191,7 +191,7 @@ TEST(DownloadRoad, WithoutContentLengthTheVerifiedSizeDrivesTheProgress) {
   Standin standin(
       {"--no-length", "--size", std::to_string(kSize), "--throttle", std::to_string(2 * 1048576)});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("chunked") + "wait ^msgbox.下载完成 30000\nclose\n"), 0)
       << session.StandardError();
   const Record r = session.record();
@@ -211,7 +211,7 @@ TEST(DownloadRoad, CancelDuringASlowResolutionAbandonsIt) {
   const fs::path log = logFolder.dir() / "log.txt";
   Standin standin({"--share-delay", "120000", "--request-log", log.string()});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   // The cancel is held until the program next processes messages inside a
   // handler: the resolution's first wait.
   ASSERT_EQ(session.Run(kStart + "busy click text=取消下载\n" + Download("never") +
@@ -239,7 +239,7 @@ TEST(DownloadRoad, ClosingDuringTheResolutionEndsTheProgram) {
   const fs::path log = logFolder.dir() / "log.txt";
   Standin standin({"--share-delay", "120000", "--request-log", log.string()});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(
       session.Run(kStart + "busy close\n" + Download("never") + "wait never-recorded 40000\n"), 0)
       << session.StandardError();

@@ -27,7 +27,7 @@ TEST(KeyboardRoad, ADownloadStartedConfirmedAndAcknowledgedWithTheKeyboardAlone)
   // which other runs share.
   const std::string name = "keyboard-" + std::to_string(getpid());
   DesktopSession session;
-  session.Start(standin.Host());
+  session.Start(standin);
 
   ASSERT_TRUE(session.WaitForWindow("Tarnwick", 60s));
   // The window opens with the focus on its first stop, "关于"; "选定下载" is two Tabs on.

@@ -39,7 +39,7 @@ TEST(ResumeRoad, ADownloadSurvivesTwoDropsAndItsChecksumsHold) {
                    "--drop-times", "2", "--throttle", std::to_string(4 * 1048576), "--request-log",
                    log.string()});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("survivor") + "wait ^msgbox.下载完成 30000\n" +
                         kIdleAgain + "close\n"),
             0)
@@ -68,7 +68,7 @@ TEST(ResumeRoad, ACancelledDownloadIsContinuedByTheNextOfTheSameName) {
   Standin standin({"--size", std::to_string(kSize), "--throttle", std::to_string(1048576),
                    "--request-log", log.string()});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("again") + "wait MB/s   [1-9]\\d*MB$ 20000\n" +
                         "click text=取消下载\n" + kIdleAgain + "sleep 2500\n" + Download("again") +
                         "wait ^msgbox.下载完成 30000\n" + kIdleAgain + "close\n"),
@@ -111,7 +111,7 @@ TEST(ResumeRoad, EachFailureBoxSaysWhy) {
     SCOPED_TRACE(c.name);
     Standin standin(c.faults);
     Session session;
-    session.ShareHost(standin.Host());
+    session.UseStandin(standin);
     const fs::path folder = session.documents() / "下载的系统镜像";
     if (std::string(c.name) == "the part file cannot be made") {
       fs::create_directories(folder / "why.iso.part");
@@ -134,7 +134,7 @@ TEST(ResumeRoad, AnExpiredLinkIsRenewedAndTheDownloadCompletes) {
   Standin standin({"--expiring-links", "--size", std::to_string(kSize), "--drop-after",
                    std::to_string(1048576), "--drop-times", "1"});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   ASSERT_EQ(session.Run(kStart + Download("renewed") + "wait ^msgbox.下载完成 30000\n" +
                         kIdleAgain + "close\n"),
             0)

@@ -15,7 +15,7 @@ TEST(SaveFolder, ChosenFolderEndingInSlashGivesOneSlash) {
   constexpr std::size_t kSize = 300000;
   Standin standin({"--size", std::to_string(kSize)});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   const fs::path chosen = session.dir() / "镜像";
   fs::create_directories(chosen);
   ASSERT_EQ(

@@ -40,7 +40,7 @@ TEST(SaveFolder, DriveRootGivesOneBackslash) {
   constexpr std::size_t kSize = 300000;
   Standin standin({"--size", std::to_string(kSize)});
   Session session;
-  session.ShareHost(standin.Host());
+  session.UseStandin(standin);
   const fs::path root = session.dir() / "drive";
   fs::create_directories(root);
   const MappedDrive drive('t', root);

@@ -89,6 +89,12 @@ std::string Session::ProgramPath(const fs::path& path) {
   return out;
 }
 
+// Wine's certificate checks do not match an IP address against the names of a
+// certificate: the Windows program reaches the stand-in as localhost.
+std::string Session::ProgramHost(const Standin& standin) {
+  return "localhost:" + std::to_string(standin.port());
+}
+
 static ChildProcess StartProgram(const fs::path& dir, ChildProcess::Options options) {
   options.args.insert(options.args.begin(), (dir / "tarnwick.exe").string());
   // Wine's own diagnostics would bury the program's in the captured error output.
@@ -105,10 +111,17 @@ const char* const Session::kSeparator = "/";
 
 std::string Session::ProgramPath(const fs::path& path) { return path.string(); }
 
+std::string Session::ProgramHost(const Standin& standin) { return standin.Host(); }
+
 static ChildProcess StartProgram(const fs::path&, ChildProcess::Options options) {
   return ChildProcess(TARNWICK_PATH, std::move(options));
 }
 #endif
+
+void Session::UseStandin(const Standin& standin) {
+  shareHost_ = ProgramHost(standin);
+  caFile_ = standin.CaFile();
+}
 
 int Session::Run(const std::string& script) {
   std::ofstream(dir() / "script.txt") << script;
@@ -119,6 +132,7 @@ int Session::Run(const std::string& script) {
   options.env["TW_UI_DEADLINE_MS"] = "45000";
   if (useDocuments_) options.env["TW_UI_DOCUMENTS"] = ProgramPath(documents());
   if (!shareHost_.empty()) options.env["TARNWICK_SHARE_HOST"] = shareHost_;
+  if (!caFile_.empty()) options.env["TARNWICK_CA_FILE"] = ProgramPath(caFile_);
   ChildProcess program = StartProgram(dir(), options);
   std::optional<int> code = program.Wait(std::chrono::seconds(60));
   stderr_ = program.StandardError();

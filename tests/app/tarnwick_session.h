@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/standin.h"
 #include "tests/support/temp_folder.h"
 
 namespace tw::testing {
@@ -55,9 +56,13 @@ class Session {
   static std::string ProgramPath(const std::filesystem::path& path);
   // The separator the program puts between a folder and a name.
   static const char* const kSeparator;
+  // The stand-in's address as the program reaches it, under its certificate's names.
+  static std::string ProgramHost(const Standin& standin);
 
   void UseDocuments(bool on) { useDocuments_ = on; }
   void ShareHost(const std::string& host) { shareHost_ = host; }
+  // The program's share host is the stand-in's, whose certificate it trusts.
+  void UseStandin(const Standin& standin);
 
   // Runs the program with `script` until it exits; returns its exit code.
   int Run(const std::string& script);
@@ -68,6 +73,7 @@ class Session {
   TempFolder folder_;
   bool useDocuments_ = true;
   std::string shareHost_;
+  std::string caFile_;
   std::string stderr_;
 };
 

@@ -15,6 +15,7 @@
 #include "tests/support/http_server.h"
 #include "tests/support/raw_server.h"
 #include "tests/support/refused_port.h"
+#include "tests/support/test_certificate.h"
 
 namespace tw::net {
 namespace {
@@ -246,10 +247,12 @@ TEST_F(TransferTimeouts, ConnectThatNeverCompletes) {
 
 TEST_F(TransferTimeouts, PlatformDefaultsWhereNoneAreSet) {
   Timeouts defaults;
-  EXPECT_EQ(defaults.resolveMs, 0);
+  EXPECT_EQ(defaults.resolveMs, 30000);
   EXPECT_EQ(defaults.connectMs, 60000);
   EXPECT_EQ(defaults.sendMs, 30000);
   EXPECT_EQ(defaults.receiveMs, 30000);
+  EXPECT_EQ(defaults.minSpeedBytes, 32 * 1024);
+  EXPECT_EQ(defaults.minSpeedWindowMs, 30000);
 }
 
 TEST(TransferHead, BareLineFeedsReadAsLines) {
@@ -270,6 +273,7 @@ TEST(TransferBody, LargeTlsBodyArrivesWholeOnAKeptConnection) {
   // the server keeps the connection open for seconds after the last byte.
   std::string content(3 * 1024 * 1024 + 123, '\0');
   for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 + i / 4096);
+  tw::testing::TrustTestCertificate();
   tw::testing::LocalHttpServer server(true);
   server.server().Get("/big", [&content](const httplib::Request&, httplib::Response& response) {
     response.set_content(content, "application/octet-stream");
@@ -277,7 +281,6 @@ TEST(TransferBody, LargeTlsBodyArrivesWholeOnAKeptConnection) {
   server.Start();
   for (int round = 0; round < 2; ++round) {
     Request request = Get(server.Url("/big"));
-    request.verifyCertificates = false;
     request.timeouts = Timeouts::All(3000);
     Collect sink;
     EXPECT_EQ(RunOnce(std::move(request), sink), TransferEnd::kComplete);

@@ -20,8 +20,8 @@ int PollReadable(int socket, int ms);
 int AcceptConnection(int listener);
 // Up to `size` bytes received, 0 at the end of the stream, <0 on an error.
 int Receive(int socket, char* buffer, int size);
-// Everything of `data`, unless the peer has gone.
-void SendAll(int socket, const std::string& data);
+// Everything of `data`, unless the peer has gone (false).
+bool SendAll(int socket, const std::string& data);
 // A connect to 127.0.0.1:`port` started in the background; the socket, or -1.
 int StartConnect(int port);
 

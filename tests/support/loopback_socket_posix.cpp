@@ -51,14 +51,15 @@ int Receive(int socket, char* buffer, int size) {
   return static_cast<int>(::recv(socket, buffer, static_cast<size_t>(size), 0));
 }
 
-void SendAll(int socket, const std::string& data) {
+bool SendAll(int socket, const std::string& data) {
   std::size_t sent = 0;
   while (sent < data.size()) {
     // No SIGPIPE when the client has already gone: that is a case under test.
     const ssize_t n = ::send(socket, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return;
+    if (n <= 0) return false;
     sent += static_cast<std::size_t>(n);
   }
+  return true;
 }
 
 int StartConnect(int port) {

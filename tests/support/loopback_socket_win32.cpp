@@ -65,14 +65,15 @@ int AcceptConnection(int listener) {
 
 int Receive(int socket, char* buffer, int size) { return ::recv(Handle(socket), buffer, size, 0); }
 
-void SendAll(int socket, const std::string& data) {
+bool SendAll(int socket, const std::string& data) {
   std::size_t sent = 0;
   while (sent < data.size()) {
     const int n =
         ::send(Handle(socket), data.data() + sent, static_cast<int>(data.size() - sent), 0);
-    if (n <= 0) return;
+    if (n <= 0) return false;
     sent += static_cast<std::size_t>(n);
   }
+  return true;
 }
 
 int StartConnect(int port) {

@@ -66,7 +66,7 @@ void RawServer::Serve() {
   }
 }
 
-void RawServer::Send(int socket, const std::string& data) { SendAll(socket, data); }
+bool RawServer::Send(int socket, const std::string& data) { return SendAll(socket, data); }
 
 void RawServer::WaitForClose(int socket, const std::atomic<bool>& stopping, int limitMs) {
   char buffer[1024];

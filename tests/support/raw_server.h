@@ -34,8 +34,8 @@ class RawServer {
   // The request heads read so far, in arrival order.
   std::vector<std::string> requests();
 
-  // For answers: sends all of `data` unless the client has gone.
-  static void Send(int socket, const std::string& data);
+  // For answers: sends all of `data` unless the client has gone (false).
+  static bool Send(int socket, const std::string& data);
   // Waits until the client closes or `stopping` is set, at most `limitMs`.
   static void WaitForClose(int socket, const std::atomic<bool>& stopping, int limitMs);
 

@@ -7,7 +7,7 @@
 namespace tw::testing {
 
 Standin::Standin(std::vector<std::string> args) {
-  args.insert(args.begin(), {"--port", "0"});
+  args.insert(args.begin(), {"--port", "0", "--ca-out", CaFile()});
   process_ = std::make_unique<ChildProcess>(
       TW_SHARE_STANDIN, ChildProcess::Options{args, {}, {}, /*captureStdout=*/true});
   // The port line comes first; a few lines of grace in case a warning of the

@@ -15,6 +15,11 @@
 #include "tests/support/http_server.h"
 #include "tests/support/raw_server.h"
 #include "tests/support/refused_port.h"
+#if !defined(_WIN32)
+#include "net/trust.h"
+#include "tests/support/environment.h"
+#include "tests/support/test_certificate.h"
+#endif
 #include "tests/support/wait_for.h"
 #include "text/message_pump.h"
 #include "text/system_texts.h"
@@ -43,6 +48,9 @@ std::vector<std::string> HeadLines(const std::string& head) {
 class HttpFetchTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
+#if !defined(_WIN32)
+    if (GetParam()) tw::testing::TrustTestCertificate();
+#endif
     httplib::Server& s = server_.server();
     s.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
       response.status = 404;
@@ -391,7 +399,27 @@ TEST(HttpFetch, CookiesCarriedFromOneRequestToTheNext) {
 }
 
 #if !defined(_WIN32)  // needs a TLS server
+TEST(HttpFetch, AServerWhoseCertificateIsNotTrustedHearsNothing) {
+  tw::testing::SetEnvironment(net::kCaFileVariable, "");
+  LocalHttpServer untrusted(true);
+  std::atomic<int> requests{0};
+  untrusted.server().Get("/", [&requests](const httplib::Request&, httplib::Response& response) {
+    ++requests;
+    response.set_content("page", "text/html");
+  });
+  untrusted.Start();
+  Text status, headers;
+  HttpFetchOptions options;
+  options.statusText = &status;
+  options.responseHeaders = &headers;
+  EXPECT_EQ(HttpFetch(untrusted.Url("/"), options), "");
+  EXPECT_EQ(status, Texts().error711);
+  EXPECT_EQ(headers, "");
+  EXPECT_EQ(requests.load(), 0);
+}
+
 TEST(HttpFetch, RedirectFromHttpsToHttpIsNotFollowed) {
+  tw::testing::TrustTestCertificate();
   LocalHttpServer plain(false);
   plain.server().Get("/", [](const httplib::Request&, httplib::Response& response) {
     response.set_content("plain", "text/plain");

@@ -6,10 +6,12 @@
 #include <limits>
 #include <mutex>
 
+#include "net/trust.h"
 #include "standin/content.h"
 #include "tests/support/http_server.h"
 #include "tests/support/refused_port.h"
 #include "tests/support/standin.h"
+#include "tests/support/test_certificate.h"
 #include "web/http_fetch.h"
 #include "web/share_host.h"
 
@@ -27,8 +29,12 @@ class ShareLinkResolverTest : public ::testing::Test {
     ASSERT_GT(standin_->port(), 0);
     host_ = "127.0.0.1:" + std::to_string(standin_->port());
     setenv(kShareHostVariable, host_.c_str(), 1);
+    setenv(net::kCaFileVariable, standin_->CaFile().c_str(), 1);
   }
-  void TearDown() override { unsetenv(kShareHostVariable); }
+  void TearDown() override {
+    unsetenv(kShareHostVariable);
+    unsetenv(net::kCaFileVariable);
+  }
 
   Text ShareLink() const { return "https://" + host_ + "/t/" + kCode; }
 
@@ -105,7 +111,8 @@ TEST_F(ShareLinkResolverTest, StandinServesItsFilesAndFaults) {
 }
 
 TEST(ShareLinkResolver, ControlByteInTheShareIdIsEscapedAndSent) {
-  testing::LocalHttpServer service(false);
+  testing::TrustTestCertificate();
+  testing::LocalHttpServer service(true);
   std::mutex mutex;
   std::vector<std::string> targets;
   service.server().Get(".*", [&](const httplib::Request& request, httplib::Response& response) {
@@ -116,7 +123,7 @@ TEST(ShareLinkResolver, ControlByteInTheShareIdIsEscapedAndSent) {
   service.Start();
   std::string host = "127.0.0.1:" + std::to_string(service.port());
   setenv(kShareHostVariable, host.c_str(), 1);
-  ShareLinkResolver("http://" + host + "/t/code");
+  ShareLinkResolver("https://" + host + "/t/code");
   unsetenv(kShareHostVariable);
   std::lock_guard lock(mutex);
   ASSERT_GE(targets.size(), 2u);
@@ -137,10 +144,10 @@ TEST(ParseFileSize, DigitsAfterSpaceAndSign) {
   EXPECT_EQ(ParseFileSize("-9223372036854775808"), std::numeric_limits<int64_t>::min());
 }
 
-TEST(VerifyUrl, PlainHttpOnTheShareHost) {
+TEST(VerifyUrl, HttpsOnTheShareHost) {
   setenv(kShareHostVariable, "127.0.0.1:8123", 1);
   EXPECT_EQ(VerifyUrl("123"),
-            "http://127.0.0.1:8123/shareFileVerifyPass.action?fileVO.id=123&accessCode=&noCache="
+            "https://127.0.0.1:8123/shareFileVerifyPass.action?fileVO.id=123&accessCode=&noCache="
             "0.39174652216024697");
   unsetenv(kShareHostVariable);
 }
