@@ -34,6 +34,7 @@ struct AppState {
   MainWindow window;
   Text saveFolder;        // written alongside SaveFolderLabel; the label is what is read
   Text selectedFileName;  // read by the download starter thread after the UI thread wrote it
+  Text targetPath;        // likewise: the path the user confirmed, which the download writes
   Text directUrl;         // likewise
   Text shareLink;         // likewise: the link directUrl came from, resolved again when it expires
   int64_t resolvedSize = 0;  // the verify answer's size, handed to the download as expected

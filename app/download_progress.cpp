@@ -11,7 +11,6 @@
 #include "app/main_window.h"
 #include "download/download_registry.h"
 #include "download/part_file.h"
-#include "text/path_separator.h"
 #include "text/system_texts.h"
 #include "ui_engine/ui.h"
 #include "web/share_link_resolver.h"
@@ -87,6 +86,12 @@ Text FailureMessage(DownloadFailure failure, int64_t bytesNeeded) {
       return t.failIncomplete;
     case DownloadFailure::kWriteFailed:
       return t.failWrite;
+    case DownloadFailure::kBusy:
+      return t.failBusy;
+    case DownloadFailure::kBadAnswer:
+      return t.failBadAnswer;
+    case DownloadFailure::kNotAFile:
+      return t.failNotAFile;
     case DownloadFailure::kNone:
       break;
   }
@@ -118,11 +123,6 @@ Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytes
   return percent + "   " + speed + "   " + amount;
 }
 
-Text DownloadTargetPath(const Text& folder, const Text& fileName) {
-  return ReplaceText(folder + kPathSeparator + fileName + ".iso", kDoubledPathSeparator,
-                     kPathSeparator);
-}
-
 void LaunchBeginDownload() {
   ++gStartersRunning;
   std::thread([] {
@@ -135,8 +135,7 @@ bool DownloadStarterRunning() { return gStartersRunning > 0; }
 
 void BeginDownload() {
   AppState& app = App();
-  const Text path =
-      DownloadTargetPath(ui::GetText(app.window.saveFolderLabel), app.selectedFileName);
+  const Text path = app.targetPath;
   {
     DownloadView& view = View();
     std::lock_guard<std::mutex> lock(view.lock);

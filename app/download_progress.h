@@ -39,8 +39,4 @@ Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytes
 // still needed when the free space was short.
 Text FailureMessage(DownloadFailure failure, int64_t bytesNeeded);
 
-// folder + separator + name + ".iso", each doubled separator then made single
-// once, left to right (text/path_separator.h: a backslash on Windows, "/" elsewhere).
-Text DownloadTargetPath(const Text& folder, const Text& fileName);
-
 }  // namespace tw

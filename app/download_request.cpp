@@ -3,8 +3,8 @@
 #include "app/app_state.h"
 #include "app/download_progress.h"
 #include "app/main_window.h"
+#include "app/target_path.h"
 #include "script/regex_object.h"
-#include "text/path_separator.h"
 #include "text/system_texts.h"
 #include "ui_engine/ui.h"
 #include "web/share_link_resolver.h"
@@ -19,8 +19,7 @@ void RequestDownload() {
 
   bool dismissed = false;
   app.selectedFileName = ui::InputBox(t.askFileName, t.confirm, &dismissed);
-  regex.Create(kIllegalNamePattern, app.selectedFileName);
-  app.selectedFileName = Trim(regex.Replace("_"));
+  app.selectedFileName = CleanFileName(regex, app.selectedFileName);
 
   if (dismissed) {
     LeaveBusyState();
@@ -31,9 +30,10 @@ void RequestDownload() {
     LeaveBusyState();
     return;
   }
-  const Text target =
-      ui::GetText(app.window.saveFolderLabel) + kPathSeparator + app.selectedFileName + ".iso";
-  if (ui::MessageBox(t.checkFileName, target, t.confirmOrCancel) != 0) {
+  // The download writes to exactly the path the user confirms.
+  app.targetPath =
+      DownloadTargetPath(ui::GetText(app.window.saveFolderLabel), app.selectedFileName);
+  if (ui::MessageBox(t.checkFileName, app.targetPath, t.confirmOrCancel) != 0) {
     LeaveBusyState();
     return;
   }

@@ -19,7 +19,4 @@ void ChooseSaveFolder();
 Text BrowseForFolder(const std::optional<Text>& title = std::nullopt, bool includeFiles = false,
                      const std::optional<Text>& initialFolder = std::nullopt, bool editBox = false);
 
-// The file-name characters that are replaced by "_".
-inline constexpr char kIllegalNamePattern[] = R"(\\|\||\/|\*|\?|\<|\>|\:|\")";
-
 }  // namespace tw

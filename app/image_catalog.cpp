@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/target_path.h"
 #include "text/convert.h"
 #include "text/path_separator.h"
 #include "text/system_texts.h"
@@ -39,7 +40,7 @@ Text ImageCatalog() {
 
 Text DefaultSaveFolder() {
   Text folder = ui::DocumentsFolder();
-  if (!folder.empty() && !folder.ends_with(kPathSeparator)) folder += kPathSeparator;
+  if (!folder.empty() && !EndsWithSeparator(folder)) folder += kPathSeparator;
   return folder + Texts().defaultFolderName;
 }
 

@@ -1,5 +1,5 @@
 // What a download's starter may add to a download: a way to renew an expired
-// link, and word of why a download failed.
+// link, word of why a download failed, and of the waits before its retries.
 #pragma once
 
 #include <cstdint>
@@ -13,15 +13,18 @@ namespace tw {
 enum class DownloadFailure {
   kNone,
   kNoUrl,        // nothing to download: the link was not resolved
-  kUnreachable,  // no connection or no response at all
+  kUnreachable,  // no connection or no response at all, try after try
   kRefused,      // the server answered with an error other than the ones below
   kGone,         // 403, 404 or 410, and no fresh link helped
   kBrokeOff,     // the body broke off and every try to continue it failed
-  kNoRanges,     // the body broke off and the server cannot continue it
-  kChanged,      // a continuation did not fit what is already in the file
+  kNoRanges,     // the body broke off again and again, and the server cannot continue it
+  kChanged,      // continuations did not fit what is already in the file, try after try
   kNoSpace,      // too little free space for the bytes still to come
-  kWriteFailed,  // the file could not be written, finished or renamed
+  kWriteFailed,  // the file or a file beside it could not be written, finished or renamed
   kIncomplete,   // the body ended short of the size the file must have
+  kBusy,         // the server stayed busy (500, 502, 503, 504, 429) or asked for a long wait
+  kBadAnswer,    // the server's answers could not be used as the file, try after try
+  kNotAFile,     // the part file is a link, a folder or a device, not a regular file
 };
 
 struct DownloadHooks {
@@ -33,6 +36,9 @@ struct DownloadHooks {
   // Told why a download failed, on the worker thread, just before its Failed
   // report. `bytesNeeded` is the free space it needed when it had too little.
   std::function<void(DownloadFailure failure, int64_t bytesNeeded)> failed;
+  // On the worker thread: true when the download begins to wait before trying
+  // again, false when that try begins.
+  std::function<void(bool waiting)> retrying;
 };
 
 }  // namespace tw

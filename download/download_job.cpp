@@ -90,6 +90,7 @@ bool DownloadJob::WorkerMain(int32_t) {
         offset = have;
         validator_ = record->validator;
         carriedTotal_ = record->total;
+        secureOrigin_ = record->secure;
       } else {
         if (StopRequested()) return false;
         digests_->Reset();
@@ -98,82 +99,76 @@ bool DownloadJob::WorkerMain(int32_t) {
   }
 
   Text url = url_;
-  bool renewed = false;
-  int32_t triesUsed = 0;
+  DownloadState state;
+  state.firstRequest = true;
+  state.canRenew = static_cast<bool>(hooks_.renewUrl);
+  state.furthestBytes = offset;
   for (;;) {
-    net::TransferEnd end = RunAttempt(url, mode, offset);
-    if (end == net::TransferEnd::kWoken) return false;
-    if (end == net::TransferEnd::kComplete && begun_) {
-      bool ok = Complete();
-      EndSteps(!ok);
-      return true;
-    }
-    if (end == net::TransferEnd::kRefusedBySink && mode == Mode::kCarryOver &&
-        refusal_.failure == DownloadFailure::kChanged) {
-      // The part cannot be continued: an earlier download's leftovers are not
-      // worth a failure, the whole file is fetched anew.
-      ForgetResumeRecord(targetPath_);
-      digests_->Reset();
-      validator_.clear();
-      mode = Mode::kFresh;
-      offset = 0;
-      continue;
-    }
-    if (end == net::TransferEnd::kRefusedBySink && refusal_.failure != DownloadFailure::kNone) {
-      if (refusal_.renewable && !renewed && hooks_.renewUrl) {
+    std::optional<AttemptOutcome> outcome = RunAttempt(url, mode, offset);
+    if (!outcome) return false;
+    state.totalBytes = totalBytes_;
+    state.rangesServed = rangesServed_;
+    const Decision decision = DecideAfterAttempt(*outcome, state, waitUnitMs_);
+    state.furthestBytes = std::max(state.furthestBytes, outcome->reachedBytes);
+    state.triesInARow = decision.triesInARow;
+    state.retriesSinceProgress = decision.retriesSinceProgress;
+    state.firstRequest = false;
+    state.shiftedBefore = outcome->end == AttemptEnd::kShifted;
+    switch (decision.step) {
+      case NextStep::kFinish: {
+        const bool ok = Complete();
+        EndSteps(!ok);
+        return true;
+      }
+      case NextStep::kFail:
+        Fail(decision.failure, refusalReason_, refusalBytesNeeded_);
+        EndSteps(true);
+        return true;
+      case NextStep::kRenewLink: {
         // Signed links expire: a fresh one for the same file goes on from the
         // same byte, by the same rules, at once.
-        renewed = true;
+        state.canRenew = false;
         Text fresh = hooks_.renewUrl([this] { return StopRequested(); });
         if (AlertableSleep(0) == kWaitIoCompletion) return false;
-        if (!fresh.empty()) {
-          url = fresh;
-          continue;
+        if (fresh.empty()) {
+          Fail(DownloadFailure::kGone, refusalReason_);
+          EndSteps(true);
+          return true;
         }
+        url = fresh;
+        break;
       }
-      Fail(refusal_.failure, refusal_.reason, refusal_.bytesNeeded);
-      EndSteps(true);
-      return true;
+      case NextStep::kContinue:
+      case NextStep::kRetry:
+        if (decision.step == NextStep::kRetry && !WaitBeforeRetry(decision.waitMs)) return false;
+        // The rest where ranges are served, the whole file where they are not;
+        // with nothing taken yet, the same request again.
+        if (begun_) {
+          offset = rangesServed_ ? file_.WrittenBytes() : 0;
+          mode = offset > 0 ? Mode::kContinue : Mode::kFresh;
+        }
+        break;
+      case NextStep::kStartAgain:
+        if (!WaitBeforeRetry(decision.waitMs)) return false;
+        mode = Mode::kFresh;
+        offset = 0;
+        break;
     }
-    if (end == net::TransferEnd::kRefusedBySink) {  // the file failed under a chunk
-      Fail(DownloadFailure::kWriteFailed, file_.Error());
-      EndSteps(true);
-      return true;
-    }
-    const bool broke = end == net::TransferEnd::kDropped || end == net::TransferEnd::kSilent ||
-                       (mode == Mode::kContinue && (end == net::TransferEnd::kCouldNotConnect ||
-                                                    end == net::TransferEnd::kNoResponse ||
-                                                    end == net::TransferEnd::kNotSent));
-    if (!broke || !begun_) {
-      Fail(DownloadFailure::kUnreachable, net::Describe(end));
-      EndSteps(true);
-      return true;
-    }
-    if (!file_.Flush()) {
-      Fail(DownloadFailure::kWriteFailed, file_.Error());
-      EndSteps(true);
-      return true;
-    }
-    if (!rangesServed_) {
-      Fail(DownloadFailure::kNoRanges, net::Describe(end));
-      EndSteps(true);
-      return true;
-    }
-    if (triesUsed == kResumeTries) {
-      Fail(DownloadFailure::kBrokeOff, net::Describe(end));
-      EndSteps(true);
-      return true;
-    }
-    if (AlertableSleep(ResumeWaitMs(triesUsed, waitUnitMs_)) == kWaitIoCompletion) return false;
-    ++triesUsed;
-    mode = Mode::kContinue;
-    offset = file_.WrittenBytes();
   }
 }
 
-net::TransferEnd DownloadJob::RunAttempt(const Text& url, Mode mode, int64_t offset) {
+bool DownloadJob::WaitBeforeRetry(int32_t ms) {
+  if (hooks_.retrying) hooks_.retrying(true);
+  const bool woken = AlertableSleep(ms) == kWaitIoCompletion;
+  if (!woken && hooks_.retrying) hooks_.retrying(false);
+  return !woken;
+}
+
+std::optional<AttemptOutcome> DownloadJob::RunAttempt(const Text& url, Mode mode, int64_t offset) {
   ++attempts_;
-  refusal_ = {};
+  refusal_.reset();
+  refusalReason_.clear();
+  refusalBytesNeeded_ = 0;
   HttpGetSink sink;
   sink.begin = [this, mode, offset](const net::ResponseHead& head) {
     return AcceptHead(head, mode, offset);
@@ -182,126 +177,193 @@ net::TransferEnd DownloadJob::RunAttempt(const Text& url, Mode mode, int64_t off
   HttpGetOptions options;
   options.headerLines = RangeRequestLines(offset, mode == Mode::kFresh ? "" : validator_);
   options.timeouts = transferTimeouts_;
-  HttpGetOutcome outcome = RunHttpGet(url, sink, options);
-  if (outcome.result == HttpGetResult::EmptyBody) {
-    // The sink hears only of bodies; an answer without one is judged here.
-    const int status = outcome.head ? outcome.head->status : 0;
-    if (status != 200 && status != 206 && outcome.head) {
-      AcceptHead(*outcome.head, mode, offset);  // refuses: it opens nothing
-      return net::TransferEnd::kRefusedBySink;
+  attemptBytes_ = 0;
+  HttpGetOutcome got = RunHttpGet(url, sink, options);
+  if (got.result == HttpGetResult::Woken) return std::nullopt;
+  if (got.result == HttpGetResult::EmptyBody && got.head && !refusal_) {
+    // The sink hears only of bodies; an answer without one is judged here,
+    // and a 200 or 206 without a byte is no file either: nothing came.
+    const int status = got.head->status;
+    if (status == 200 || status == 206) {
+      Refuse(AttemptEnd::kNoAnswer, "an empty body");
+    } else {
+      AcceptHead(*got.head, mode, offset);  // refuses: it opens nothing
     }
-    // Nothing to write: no file for a first request, a break for a continuation.
-    return mode == Mode::kContinue ? net::TransferEnd::kDropped : net::TransferEnd::kNoResponse;
   }
-  return outcome.end;
+  AttemptOutcome outcome = refusal_.value_or(AttemptOutcome{});
+  // What the part can be continued from: what is in it, or the carried-over part.
+  if (file_.IsOpen() && !file_.Flush()) {
+    outcome.end = AttemptEnd::kLocal;
+    outcome.failure = DownloadFailure::kWriteFailed;
+    refusalReason_ = file_.Error();
+    refusal_ = outcome;
+  }
+  outcome.reachedBytes = file_.IsOpen() ? file_.WrittenBytes() : offset;
+  if (refusal_) return outcome;
+  if (!got.error.empty()) refusalReason_ = got.error;
+  switch (got.end) {
+    case net::TransferEnd::kComplete:
+      outcome.end =
+          got.result == HttpGetResult::Completed ? AttemptEnd::kComplete : AttemptEnd::kNoAnswer;
+      break;
+    case net::TransferEnd::kDropped:
+    case net::TransferEnd::kSilent:
+    case net::TransferEnd::kOverrun:
+      // A break before the first byte is no answer; after it, a broken body.
+      outcome.end = attemptBytes_ > 0 ? AttemptEnd::kBroke : AttemptEnd::kNoAnswer;
+      break;
+    case net::TransferEnd::kRefusedBySink:  // the file failed under a chunk
+      outcome.end = AttemptEnd::kLocal;
+      outcome.failure = DownloadFailure::kWriteFailed;
+      refusalReason_ = file_.Error();
+      break;
+    case net::TransferEnd::kBadResponse:
+    case net::TransferEnd::kTooLarge:
+      outcome.end = AttemptEnd::kUnusable;
+      break;
+    case net::TransferEnd::kTooManyRedirects:
+      outcome.end = AttemptEnd::kRefused;
+      break;
+    case net::TransferEnd::kFailed:  // a URL that cannot be asked for, or no transport
+      outcome.end = AttemptEnd::kLocal;
+      outcome.failure = DownloadFailure::kUnreachable;
+      break;
+    default:  // no connection, not sent, no response, the transport
+      outcome.end = AttemptEnd::kNoAnswer;
+      break;
+  }
+  return outcome;
 }
 
-bool DownloadJob::Refuse(DownloadFailure failure, std::string reason, int64_t bytesNeeded,
-                         bool renewable) {
-  refusal_ = {failure, std::move(reason), bytesNeeded, renewable};
+bool DownloadJob::Refuse(AttemptEnd end, std::string reason, DownloadFailure failure,
+                         int64_t bytesNeeded) {
+  AttemptOutcome outcome;
+  outcome.end = end;
+  outcome.failure = failure;
+  refusal_ = outcome;
+  refusalReason_ = std::move(reason);
+  refusalBytesNeeded_ = bytesNeeded;
   return false;
 }
 
 bool DownloadJob::AcceptHead(const net::ResponseHead& head, Mode mode, int64_t offset) {
-  if (mode == Mode::kFresh) return AcceptFresh(head);
-  if (mode == Mode::kCarryOver && head.status == 200) {
-    // The validator no longer matches: the file changed since the part was
-    // written, and the whole new file follows.
-    digests_->Reset();
-    validator_.clear();
-    return AcceptFresh(head);
+  const int status = head.status;
+  const std::string answered = "the server answered " + std::to_string(status);
+  if (status == 403 || status == 404 || status == 410) return Refuse(AttemptEnd::kGone, answered);
+  if (status == 500 || status == 502 || status == 503 || status == 504 || status == 429) {
+    Refuse(AttemptEnd::kBusy, answered);
+    if (std::optional<Text> after = head.Header("Retry-After")) {
+      refusal_->retryAfterSeconds = ParseRetryAfter(*after);
+    }
+    return false;
   }
+  if (status == 416 && mode != Mode::kFresh) return Refuse(AttemptEnd::kUnfit, answered);
+  if (status != 200 && status != 206) return Refuse(AttemptEnd::kRefused, answered);
+  // The bytes must be the file's own: nothing decoded, nothing wrapped.
+  if (std::optional<Text> coding = head.Header("Content-Encoding");
+      coding && !EqualsIgnoreCase(Trim(*coding), "identity")) {
+    return Refuse(AttemptEnd::kUnusable, "the body is encoded (" + *coding + ")");
+  }
+  // A 200 to a range request is the whole file again: it starts afresh.
+  if (status == 200) return AcceptFresh(head);
+  const std::vector<Text> ranges = head.Headers("Content-Range");
+  std::optional<net::ContentRange> range;
+  if (ranges.size() == 1) range = net::ParseContentRange(ranges.front());
+  if (!range) {
+    std::optional<Text> type = head.Header("Content-Type");
+    return Refuse(AttemptEnd::kUnusable, type && StartsWithText(*type, "multipart/", true)
+                                             ? "a 206 of several ranges"
+                                             : "a 206 without one valid Content-Range");
+  }
+  if (head.contentLength && *head.contentLength != range->last - range->first + 1) {
+    return Refuse(AttemptEnd::kUnusable, "a 206 whose length is not its range's");
+  }
+  if (range->first != offset) {
+    return Refuse(AttemptEnd::kShifted, "the server answered from byte " +
+                                            std::to_string(range->first) + ", not " +
+                                            std::to_string(offset));
+  }
+  if (mode == Mode::kFresh) return AcceptFresh(head);
   return AcceptContinuation(head, mode, offset);
 }
 
 bool DownloadJob::AcceptFresh(const net::ResponseHead& head) {
-  const int status = head.status;
-  if (status != 200 && status != 206) {
-    bool gone = status == 403 || status == 404 || status == 410;
-    return Refuse(gone ? DownloadFailure::kGone : DownloadFailure::kRefused,
-                  "the server answered " + std::to_string(status));
-  }
-  std::optional<ContentRange> range;
-  if (status == 206) {
-    // Asked for the whole file, a part of it from elsewhere is not it. A 206
-    // without Content-Range is read as the whole file, as before, but it
-    // cannot be continued.
-    if (std::optional<Text> value = head.Header("Content-Range")) {
-      range = ParseContentRange(*value);
-      if (!range || range->first != 0) {
-        return Refuse(DownloadFailure::kRefused, "the server answered a range from elsewhere");
-      }
-    }
-  }
+  std::optional<net::ContentRange> range;
+  if (head.status == 206) range = net::ParseContentRange(head.Headers("Content-Range").front());
   int64_t total = head.contentLength.value_or(0);
-  if (range && range->total) total = *range->total;
+  if (range) total = range->total.value_or(0);
   totalFromExpectation_ = total <= 0 && expectedBytes_ > 0;
   totalBytes_ = totalFromExpectation_ ? expectedBytes_ : std::max<int64_t>(total, 0);
-  rangesServed_ = range.has_value() && range->total.has_value();
+  rangesServed_ = range && range->total;
   validator_ = ValidatorOf(head);
-  if (totalBytes_ > 0) {
-    std::optional<int64_t> free = FreeBytesFor(targetPath_);
-    if (free && *free < totalBytes_) {
-      return Refuse(DownloadFailure::kNoSpace, "too little free space", totalBytes_.load());
-    }
-  }
-  if (!OpenPart(0)) return Refuse(DownloadFailure::kWriteFailed, file_.Error());
+  secureOrigin_ = head.url.secure;
+  digests_->Reset();
+  if (!CheckRoomFor(totalBytes_) || !OpenPart(0)) return false;
   if (rangesServed_ && !validator_.empty()) {
-    StoreResumeRecord(targetPath_, {totalBytes_, validator_});
+    if (!StoreResumeRecord(targetPath_, {totalBytes_, validator_, secureOrigin_})) {
+      return Refuse(AttemptEnd::kLocal, "the resume record could not be written",
+                    DownloadFailure::kWriteFailed);
+    }
   } else {
     ForgetResumeRecord(targetPath_);
   }
+  ResetCounts(0);
   BeginReports();
   return true;
 }
 
 bool DownloadJob::AcceptContinuation(const net::ResponseHead& head, Mode mode, int64_t offset) {
-  const int status = head.status;
-  if (status == 403 || status == 404 || status == 410) {
-    return Refuse(DownloadFailure::kGone, "the continuation was answered " + std::to_string(status),
-                  0, /*renewable=*/true);
-  }
-  if (status != 206) {
-    return Refuse(DownloadFailure::kChanged,
-                  "the continuation was answered " + std::to_string(status));
-  }
-  std::optional<ContentRange> range;
-  if (std::optional<Text> value = head.Header("Content-Range")) range = ParseContentRange(*value);
+  const net::ContentRange range = *net::ParseContentRange(head.Headers("Content-Range").front());
   const int64_t known = mode == Mode::kContinue ? totalBytes_.load() : carriedTotal_;
-  if (!range || range->first != offset || !range->total || (known > 0 && *range->total != known)) {
-    return Refuse(DownloadFailure::kChanged, "the continuation does not start at byte " +
-                                                 std::to_string(offset) + " of the same file");
+  if (!range.total || (known > 0 && *range.total != known)) {
+    return Refuse(AttemptEnd::kUnfit, "the continuation names another total");
   }
   // A server that ignores If-Range may still say the file is another one.
   std::string validator = ValidatorOf(head);
   if (!validator.empty() && validator != validator_) {
-    return Refuse(DownloadFailure::kChanged, "the continuation names another version");
+    return Refuse(AttemptEnd::kUnfit, "the continuation names another version");
+  }
+  if (secureOrigin_ && !head.url.secure) {
+    return Refuse(AttemptEnd::kUnfit, "a part begun over https is not continued over http");
   }
   if (mode == Mode::kContinue) return true;
 
-  totalBytes_ = *range->total;
+  totalBytes_ = *range.total;
   rangesServed_ = true;
-  std::optional<int64_t> free = FreeBytesFor(targetPath_);
-  if (free && *free < totalBytes_ - offset) {
-    return Refuse(DownloadFailure::kNoSpace, "too little free space", totalBytes_ - offset);
-  }
-  if (!OpenPart(offset)) return Refuse(DownloadFailure::kWriteFailed, file_.Error());
-  {
-    std::lock_guard guard(progressLock_);
-    receivedBytes_ = offset;
-  }
-  lastReportedBytes_ = offset;  // the speed counts only what arrives now
+  if (!CheckRoomFor(totalBytes_ - offset) || !OpenPart(offset)) return false;
+  ResetCounts(offset);
   BeginReports();
   return true;
 }
 
-bool DownloadJob::OpenPart(int64_t keepBytes) {
-  if (!file_.Open(PartPath(targetPath_), keepBytes)) return false;
-  begun_ = true;
+bool DownloadJob::CheckRoomFor(int64_t bytes) {
+  if (bytes <= 0) return true;
+  std::optional<int64_t> free = FreeBytesFor(targetPath_);
+  if (free && *free < bytes) {
+    return Refuse(AttemptEnd::kLocal, "too little free space", DownloadFailure::kNoSpace, bytes);
+  }
   return true;
 }
 
+bool DownloadJob::OpenPart(int64_t keepBytes) {
+  file_.Close();
+  if (file_.Open(PartPath(targetPath_), keepBytes)) return true;
+  return Refuse(
+      AttemptEnd::kLocal, file_.Error(),
+      file_.NotARegularFile() ? DownloadFailure::kNotAFile : DownloadFailure::kWriteFailed);
+}
+
+void DownloadJob::ResetCounts(int64_t bytes) {
+  {
+    std::lock_guard guard(progressLock_);
+    receivedBytes_ = bytes;
+  }
+  lastReportedBytes_ = bytes;  // the speed counts only what arrives from now on
+}
+
 void DownloadJob::BeginReports() {
+  if (begun_) return;
+  begun_ = true;
   if (!progressCallback_) return;
   reporter_.Start(progressEntry_, kTickPeriodMs, kFirstTickMs, Tick, false);
   startTick_ = TickCount();
@@ -328,16 +390,22 @@ bool DownloadJob::Complete() {
     Fail(DownloadFailure::kWriteFailed, file_.Error());
     return false;
   }
+  // The checksums go beside it before the image takes its name, so a file
+  // under the final name always has them.
   std::vector<std::string> hex = digests_->Finish();
   std::string error;
-  if (!PromotePartFile(targetPath_, &error)) {
+  bool ok = true;
+  for (size_t i = 0; ok && i < hex.size(); ++i) {
+    ok = WriteChecksumFile(targetPath_, DigestExtension(BodyDigests::kKinds[i]), hex[i], &error);
+  }
+  ok = ok && PromotePartFile(targetPath_, &error);
+  if (!ok) {
+    for (const DigestKind kind : BodyDigests::kKinds) {
+      RemoveChecksumFile(targetPath_, DigestExtension(kind));
+    }
     Fail(DownloadFailure::kWriteFailed, error);
-    return false;
   }
-  for (size_t i = 0; i < hex.size(); ++i) {
-    WriteChecksumFile(targetPath_, DigestExtension(BodyDigests::kKinds[i]), hex[i]);
-  }
-  return true;
+  return ok;
 }
 
 void DownloadJob::Fail(DownloadFailure failure, const std::string& reason, int64_t bytesNeeded) {
@@ -359,6 +427,7 @@ DownloadFailure DownloadJob::Failure() {
 
 bool DownloadJob::TakeChunk(const char* data, size_t size) {
   if (!file_.Append(data, size)) return false;
+  attemptBytes_ += static_cast<int64_t>(size);
   digests_->Update(data, size);
   std::lock_guard guard(progressLock_);
   receivedBytes_ += static_cast<int64_t>(size);
@@ -449,7 +518,9 @@ void DownloadJob::ReportProgress(int32_t status) {
   if (received > 0) {
     // Reports come every half second, so a sample is the speed in KiB/s.
     int64_t previous = lastReportedBytes_.exchange(received);
-    float sample = static_cast<float>(static_cast<double>(received - previous) / 512.0);
+    // After a fresh start the count falls back; a fall is no speed.
+    float sample =
+        static_cast<float>(static_cast<double>(std::max<int64_t>(received - previous, 0)) / 512.0);
     speedMeter_.AddSample(sample);
     speed = speedMeter_.Average();
   }

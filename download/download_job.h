@@ -2,14 +2,20 @@
 // worker thread of its own, with progress reports to its starter.
 //
 // The body is written to the target path + ".part" and renamed to the target
-// once it is complete, with its SHA-256 and SHA-1 written beside it. When the
-// body breaks off (dropped, silent, a failed read) after bytes arrived from a
-// server that serves ranges, the worker reconnects, one connection at a time,
-// asking for the rest with the first response's validator; up to kResumeTries
-// times, after waits of 1, 2, 4, 8 and 16 s that a stop request ends at once.
-// A continuation answered 403, 404 or 410 asks the starter once for a fresh
-// link. A part file left by an earlier download of the same target, with its
-// record (part_file.h), is continued the same way.
+// once it is complete, with its SHA-256 and SHA-1 written beside it first. An
+// attempt that does not bring the whole file is followed by what
+// attempt_decision.h decides: the rest asked for with the first response's
+// validator (a server that serves ranges), the file asked for again from its
+// first byte (a server without ranges, a file that changed), a wait before
+// either, a fresh link from the starter (403, 404 or 410 to a later request),
+// or the end with its cause. Waits end at once on a stop request. A part file
+// left by an earlier download of the same target, with its record
+// (part_file.h), is continued the same way.
+//
+// What is taken: a 200, or a 206 with exactly one Content-Range that starts
+// where asked, not encoded (no Content-Encoding but identity), from a server
+// that authenticated itself the same way the part began (a part begun over
+// https never goes on over http). Everything else is a failed attempt.
 //
 // Reports a starter sees, in order: Started (on a thread of its own), Tick
 // every 495 ms after the first 500 ms (each on a thread of its own), Failed
@@ -17,6 +23,7 @@
 // Ended exactly once, after every other report of the job has returned. A
 // download that cannot even start reports Failed and Ended with fraction 0 and
 // sets the done event like any other end, so its starter never waits in vain.
+// A fresh start keeps one download: the bytes done fall back to 0.
 //
 // The job is driven by one thread (Start, Stop, destruction). Stop wakes the
 // worker, which ends its transfer at once in every phase; no thread is killed.
@@ -28,8 +35,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "download/attempt_decision.h"
 #include "download/auto_reset_event.h"
 #include "download/body_digests.h"
 #include "download/bound_entry.h"
@@ -102,28 +111,29 @@ class DownloadJob {
     kContinue,   // the rest of this download's body
     kCarryOver,  // the rest of a part file an earlier download left
   };
-  struct Refusal {
-    DownloadFailure failure = DownloadFailure::kNone;
-    std::string reason;
-    int64_t bytesNeeded = 0;
-    bool renewable = false;  // 403, 404 or 410 to a continuation
-  };
 
-  // One connection; its end, and in `refusal_` why its response was not taken.
-  net::TransferEnd RunAttempt(const Text& url, Mode mode, int64_t offset);
+  // One connection: how it ended, for the decision; nullopt when a stop ended it.
+  std::optional<AttemptOutcome> RunAttempt(const Text& url, Mode mode, int64_t offset);
   bool AcceptHead(const net::ResponseHead& head, Mode mode, int64_t offset);
   bool AcceptFresh(const net::ResponseHead& head);
   bool AcceptContinuation(const net::ResponseHead& head, Mode mode, int64_t offset);
-  bool Refuse(DownloadFailure failure, std::string reason, int64_t bytesNeeded = 0,
-              bool renewable = false);
+  // False, with the attempt's end and the reason kept for the decision.
+  bool Refuse(AttemptEnd end, std::string reason, DownloadFailure failure = DownloadFailure::kNone,
+              int64_t bytesNeeded = 0);
+  // Opens the part file, keeping its first `keepBytes`; false with the refusal set.
   bool OpenPart(int64_t keepBytes);
+  bool CheckRoomFor(int64_t bytes);
   void BeginReports();
+  // The received count after a fresh start or a carried-over part.
+  void ResetCounts(int64_t bytes);
+  // Waits before the next attempt; false when a stop request ended the wait.
+  bool WaitBeforeRetry(int32_t ms);
   // The body ended whole: check it, finish the file. False with the failure set.
   bool Complete();
   bool StopRequested();
   void Fail(DownloadFailure failure, const std::string& reason, int64_t bytesNeeded = 0);
-  // False (nothing opened, nothing written) unless the response is a 200 or
-  // 206: an error page is not the file.
+  // A piece of an accepted body into the part and the digests; false when the
+  // file failed.
   bool TakeChunk(const char* data, size_t size);
   void EndSteps(bool failed);
   void StopReports();
@@ -145,11 +155,15 @@ class DownloadJob {
   int32_t waitUnitMs_ = 1000;
   // The worker's alone while it runs.
   bool totalFromExpectation_ = false;
-  bool begun_ = false;         // the part file is open and Started was reported
-  bool rangesServed_ = false;  // the first response was a 206 with a Content-Range
-  std::string validator_;      // of the file the part holds
-  int64_t carriedTotal_ = 0;   // the total an earlier download recorded
-  Refusal refusal_;            // why the last response was not taken
+  bool begun_ = false;                     // Started was reported
+  bool rangesServed_ = false;              // the part's response was a 206 with a total
+  bool secureOrigin_ = false;              // the part's bytes came over https
+  std::string validator_;                  // of the file the part holds
+  int64_t carriedTotal_ = 0;               // the total an earlier download recorded
+  int64_t attemptBytes_ = 0;               // written by the attempt under way
+  std::optional<AttemptOutcome> refusal_;  // why the last response was not taken
+  std::string refusalReason_;
+  int64_t refusalBytesNeeded_ = 0;
   DownloadFailure failure_ = DownloadFailure::kNone;
   int64_t bytesNeeded_ = 0;
   std::atomic<int32_t> attempts_{0};

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <system_error>
 #include <vector>
 
 #include "download/body_digests.h"
 #include "download/part_file_platform.h"
+#include "text/convert.h"
 #include "text/path_separator.h"
 
 namespace tw {
@@ -21,8 +21,13 @@ constexpr char kSidecarSuffix[] = ".part.resume";
 
 fs::path SidecarPath(const Text& targetPath) { return NativePath(targetPath + kSidecarSuffix); }
 
+constexpr std::string_view kSecure = "https";
+constexpr std::string_view kPlain = "http";
+
+// "<total> <https|http> <validator>"; the validator may hold blanks (a date).
 std::string Encode(const ResumeRecord& record) {
-  return std::to_string(record.total) + " " + record.validator;
+  return std::to_string(record.total) + " " + std::string(record.secure ? kSecure : kPlain) + " " +
+         record.validator;
 }
 
 std::optional<ResumeRecord> Decode(const std::string& text) {
@@ -34,12 +39,18 @@ std::optional<ResumeRecord> Decode(const std::string& text) {
     record.total = record.total * 10 + (text[i] - '0');
     if (record.total > (INT64_MAX - 9) / 10) return std::nullopt;
   }
-  record.validator = text.substr(blank + 1);
+  const size_t second = text.find(' ', blank + 1);
+  if (second == std::string::npos) return std::nullopt;
+  const std::string_view scheme(text.data() + blank + 1, second - blank - 1);
+  if (scheme != kSecure && scheme != kPlain) return std::nullopt;
+  record.secure = scheme == kSecure;
+  record.validator = text.substr(second + 1);
   if (record.validator.empty()) return std::nullopt;
   return record;
 }
 
 std::optional<std::string> ReadSidecar(const fs::path& path) {
+  if (!part_file_platform::RegularFileSize(path)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream text;
@@ -53,8 +64,7 @@ Text PartPath(const Text& targetPath) { return targetPath + ".part"; }
 
 std::optional<ResumeRecord> ReadResumeRecord(const Text& targetPath) {
   const fs::path part = NativePath(PartPath(targetPath));
-  std::error_code ec;
-  if (!fs::is_regular_file(part, ec)) return std::nullopt;
+  if (!part_file_platform::RegularFileSize(part)) return std::nullopt;
   std::optional<std::string> text = part_file_platform::ReadAttribute(part);
   if (!text) text = ReadSidecar(SidecarPath(targetPath));
   if (!text) return std::nullopt;
@@ -63,40 +73,32 @@ std::optional<ResumeRecord> ReadResumeRecord(const Text& targetPath) {
 
 bool StoreResumeRecord(const Text& targetPath, const ResumeRecord& record) {
   const std::string value = Encode(record);
-  std::error_code ec;
   if (part_file_platform::WriteAttribute(NativePath(PartPath(targetPath)), value)) {
-    fs::remove(SidecarPath(targetPath), ec);  // an older record must not contradict this one
+    // An older record must not contradict this one.
+    part_file_platform::RemoveFile(SidecarPath(targetPath));
     return true;
   }
-  std::ofstream out(SidecarPath(targetPath), std::ios::binary | std::ios::trunc);
-  out << value;
-  out.close();
-  return static_cast<bool>(out);
+  return part_file_platform::WriteSmallFile(SidecarPath(targetPath), value, nullptr);
 }
 
 void ForgetResumeRecord(const Text& targetPath) {
   part_file_platform::RemoveAttribute(NativePath(PartPath(targetPath)));
-  std::error_code ec;
-  fs::remove(SidecarPath(targetPath), ec);
+  part_file_platform::RemoveFile(SidecarPath(targetPath));
 }
 
 int64_t ResumableBytes(const Text& targetPath) {
   if (!ReadResumeRecord(targetPath)) return 0;
-  std::error_code ec;
-  auto size = fs::file_size(NativePath(PartPath(targetPath)), ec);
-  return ec ? 0 : static_cast<int64_t>(size);
+  return part_file_platform::RegularFileSize(NativePath(PartPath(targetPath))).value_or(0);
 }
 
 std::optional<int64_t> FreeBytesFor(const Text& targetPath) {
   fs::path folder = NativePath(targetPath).parent_path();
   if (folder.empty()) folder = ".";
-  std::error_code ec;
-  while (!fs::exists(folder, ec) && folder.has_parent_path() && folder.parent_path() != folder) {
+  while (!part_file_platform::Exists(folder) && folder.has_parent_path() &&
+         folder.parent_path() != folder) {
     folder = folder.parent_path();
   }
-  const fs::space_info space = fs::space(folder, ec);
-  if (ec) return std::nullopt;
-  return static_cast<int64_t>(space.available);
+  return part_file_platform::AvailableBytes(folder);
 }
 
 bool PromotePartFile(const Text& targetPath, std::string* error) {
@@ -124,15 +126,18 @@ bool HashPartPrefix(const Text& targetPath, int64_t bytes, BodyDigests& digests,
   return true;
 }
 
-bool WriteChecksumFile(const Text& targetPath, const char* extension, const std::string& hex) {
+bool WriteChecksumFile(const Text& targetPath, const char* extension, const std::string& hex,
+                       std::string* error) {
   // The name as the user typed it, after the last separator; the scan steps
   // over two-byte characters, whose second byte may look like a backslash.
   const size_t slash = FindLastText(targetPath, kPathSeparator);
   const Text name = slash == kNotFound ? targetPath : targetPath.substr(slash + 1);
-  std::ofstream out(NativePath(targetPath + "." + extension), std::ios::binary | std::ios::trunc);
-  out << hex << "  " << part_file_platform::NativePath(name).string() << "\n";
-  out.close();
-  return static_cast<bool>(out);
+  const std::string line = hex + "  " + GbkToUtf8(name) + "\n";
+  return part_file_platform::WriteSmallFile(NativePath(targetPath + "." + extension), line, error);
+}
+
+void RemoveChecksumFile(const Text& targetPath, const char* extension) {
+  part_file_platform::RemoveFile(NativePath(targetPath + "." + extension));
 }
 
 }  // namespace tw

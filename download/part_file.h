@@ -23,12 +23,15 @@ class BodyDigests;
 struct ResumeRecord {
   int64_t total = 0;  // 0: not known
   std::string validator;
+  bool secure = false;  // the part's bytes came over https, so only https may go on with it
 };
 
 Text PartPath(const Text& targetPath);
 
-// The record kept for the part file of `targetPath`, when both are there.
+// The record kept for the part file of `targetPath`, when both are there and
+// the part file is a regular file (not a link).
 std::optional<ResumeRecord> ReadResumeRecord(const Text& targetPath);
+// False when neither the attribute nor the sidecar file could be written.
 bool StoreResumeRecord(const Text& targetPath, const ResumeRecord& record);
 // Removes the record (attribute and sidecar); the part file stays.
 void ForgetResumeRecord(const Text& targetPath);
@@ -51,7 +54,10 @@ bool HashPartPrefix(const Text& targetPath, int64_t bytes, BodyDigests& digests,
                     const std::function<bool()>& stopRequested);
 
 // Writes "<hex>  <file name>\n" to target + "." + extension, the format that
-// `sha256sum -c` and `sha1sum -c` read in the target's folder.
-bool WriteChecksumFile(const Text& targetPath, const char* extension, const std::string& hex);
+// `sha256sum -c` and `sha1sum -c` read in the target's folder. False, with
+// `error`, when it is not all written (a link under that name is not followed).
+bool WriteChecksumFile(const Text& targetPath, const char* extension, const std::string& hex,
+                       std::string* error);
+void RemoveChecksumFile(const Text& targetPath, const char* extension);
 
 }  // namespace tw

@@ -12,11 +12,6 @@
 
 namespace tw {
 
-// Reconnections per download after the body broke off, and the wait before
-// each: 1, 2, 4, 8 and 16 units (a second each, unless a test says otherwise).
-inline constexpr int32_t kResumeTries = 5;
-inline int32_t ResumeWaitMs(int32_t tryIndex, int32_t unitMs = 1000) { return unitMs << tryIndex; }
-
 using net::ContentRange;
 using net::ParseContentRange;
 

@@ -11,6 +11,7 @@ TargetFile::~TargetFile() { Close(); }
 bool TargetFile::Open(const Text& path, int64_t keepBytes) {
   Close();
   error_.clear();
+  notRegular_ = false;
   writtenBytes_ = 0;
   pending_ = 0;
   if (path.empty()) {

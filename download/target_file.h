@@ -33,8 +33,11 @@ class TargetFile {
   // its UTF-16 form on Windows. Missing folders are created. The first
   // `keepBytes` of an existing file stay and writing goes on behind them;
   // anything beyond is cut off, so no tail of an older, longer file survives.
-  // False (with Error() set) when it cannot be opened.
+  // A symbolic link (a reparse point on Windows) under that name is not
+  // followed, and only a regular file is written. False (with Error() set,
+  // and NotARegularFile() when that was why) when it cannot be opened.
   bool Open(const Text& path, int64_t keepBytes = 0);
+  bool NotARegularFile() const { return notRegular_; }
   bool IsOpen() const { return handle_ != kNoHandle; }
 
   // False when the buffer cannot grow or a write failed; nothing more may be
@@ -73,6 +76,7 @@ class TargetFile {
   int64_t writtenBytes_ = 0;
   int64_t writeCalls_ = 0;
   std::string error_;
+  bool notRegular_ = false;
 };
 
 }  // namespace tw

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,14 +29,25 @@ bool TargetFile::OpenNative(const Text& path, int64_t keepBytes) {
     std::filesystem::create_directories(native.parent_path(), ec);
     // A failure here shows up as a failed open, with the open's reason.
   }
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (keepBytes > 0 ? 0 : O_TRUNC);
+  // No link is followed, and a FIFO must not block the open: what the name
+  // holds is judged on the open descriptor before a byte is cut or written.
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
   const int fd = ::open(native.c_str(), flags, 0666);
   if (fd < 0) {
-    error_ = Reason("open", errno);
+    notRegular_ = errno == ELOOP || errno == EISDIR || errno == ENXIO;
+    error_ = notRegular_ ? "open: not a regular file" : Reason("open", errno);
     return false;
   }
-  if (keepBytes > 0 &&
-      (::ftruncate(fd, keepBytes) != 0 || ::lseek(fd, keepBytes, SEEK_SET) != keepBytes)) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    notRegular_ = true;
+    error_ = "open: not a regular file";
+    ::close(fd);
+    return false;
+  }
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+      ::ftruncate(fd, keepBytes > 0 ? keepBytes : 0) != 0 ||
+      ::lseek(fd, keepBytes > 0 ? keepBytes : 0, SEEK_SET) != (keepBytes > 0 ? keepBytes : 0)) {
     error_ = Reason("open", errno);
     ::close(fd);
     return false;

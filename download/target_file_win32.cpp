@@ -2,10 +2,10 @@
 
 #include <filesystem>
 #include <string>
-#include <system_error>
+#include <vector>
 
+#include "download/part_file_platform.h"
 #include "download/target_file.h"
-#include "text/convert.h"
 
 namespace tw {
 
@@ -17,35 +17,62 @@ std::string Reason(const char* what, DWORD err) {
 
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// Creates `folder` and the folders above it that are missing. Not
+// std::filesystem::create_directories: it asks the C runtime's stat, which
+// refuses the "?" of an extended-length path.
+void CreateFolders(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> missing;
+  for (std::filesystem::path at = folder; !part_file_platform::Exists(at); at = at.parent_path()) {
+    missing.push_back(at);
+    if (!at.has_parent_path() || at.parent_path() == at) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!CreateDirectoryW(it->c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
+  }
+}
+
 // Writes larger than this go in several calls: WriteFile counts in 32 bits.
 constexpr size_t kMaxWrite = 1u << 30;
 
 }  // namespace
 
 bool TargetFile::OpenNative(const Text& path, int64_t keepBytes) {
-  const std::u16string utf16 = GbkToUtf16(path);
-  const std::wstring wide(utf16.begin(), utf16.end());
-  const std::filesystem::path native(wide);
+  const std::filesystem::path native = part_file_platform::NativePath(path);
+  const std::wstring& wide = native.native();
   if (native.has_parent_path() && native.parent_path() != native.root_path()) {
-    std::error_code ec;
-    std::filesystem::create_directories(native.parent_path(), ec);
     // A failure here shows up as a failed open, with the open's reason.
+    CreateFolders(native.parent_path());
   }
-  HANDLE file =
-      CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                  keepBytes > 0 ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  // A reparse point (a link, a junction) is opened itself, not followed, and
+  // then refused with anything else that is not a plain file; the size is cut
+  // only after that.
+  const DWORD existing = GetFileAttributesW(wide.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES &&
+      (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    notRegular_ = true;
+    error_ = "open: not a regular file";
+    return false;
+  }
+  HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error_ = Reason("open", GetLastError());
     return false;
   }
-  if (keepBytes > 0) {
-    LARGE_INTEGER at;
-    at.QuadPart = keepBytes;
-    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
-      error_ = Reason("open", GetLastError());
-      CloseHandle(file);
-      return false;
-    }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    notRegular_ = true;
+    error_ = "open: not a regular file";
+    CloseHandle(file);
+    return false;
+  }
+  LARGE_INTEGER at;
+  at.QuadPart = keepBytes > 0 ? keepBytes : 0;
+  if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
+    error_ = Reason("open", GetLastError());
+    CloseHandle(file);
+    return false;
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   return true;

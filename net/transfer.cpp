@@ -16,7 +16,7 @@ namespace {
 
 // A redirect's own body is never used; this much of it is read so the
 // connection can serve the next hop, the rest is not waited for.
-constexpr int64_t kRedirectBodyBytes = 64 * 1024;
+constexpr int64_t kRedirectBodyBytes = int64_t{64} * 1024;
 constexpr int64_t kNoCap = std::numeric_limits<int64_t>::max();
 
 }  // namespace

@@ -4,8 +4,11 @@
 // and before any byte of the request goes out (see winhttp_transfer.cpp).
 #pragma once
 
-#include <wincrypt.h>
+// wincrypt.h builds on windows.h.
+// clang-format off
 #include <windows.h>
+#include <wincrypt.h>
+// clang-format on
 
 #include <string>
 

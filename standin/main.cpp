@@ -20,7 +20,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: share_standin [--port N] [--size BYTES] [--big-size] [--throttle BYTES_PER_SEC]\n"
-    "                     [--drop-after BYTES] [--drop-times N] [--silent-after BYTES]\n"
+    "                     [--drop-after BYTES] [--drop-times N] [--drop-at BYTE]\n"
+    "                     [--silent-after BYTES]\n"
     "                     [--expiring-links] [--no-ranges] [--changing-etag]\n"
     "                     [--no-length] [--not-found] [--no-marker]\n"
     "                     [--bad-json] [--tls-links] [--share-delay MS]\n"
@@ -60,6 +61,8 @@ bool ParseArguments(int argc, char** argv, tw::StandinOptions& options, Logging&
       ok = number(options.dropAfter) && options.dropAfter >= 0;
     } else if (arg == "--drop-times") {
       ok = number(options.dropTimes) && options.dropTimes >= 0;
+    } else if (arg == "--drop-at") {
+      ok = number(options.dropAt) && options.dropAt >= 0;
     } else if (arg == "--silent-after") {
       ok = number(options.silentAfter) && options.silentAfter >= 0;
     } else if (arg == "--expiring-links") {

@@ -67,6 +67,11 @@ class FileWriter {
       if (offset >= limit) return -1;
       chunk = std::min(chunk, limit - offset);
     }
+    if (options_.dropAt >= 0) {
+      const auto at = static_cast<std::uint64_t>(options_.dropAt);
+      if (base_ + offset >= at) return -1;
+      chunk = std::min(chunk, at - base_ - offset);
+    }
     if (falls_silent_) {
       auto limit = static_cast<std::uint64_t>(options_.silentAfter);
       if (offset >= limit) {

@@ -16,6 +16,7 @@ struct StandinOptions {
   std::uint64_t throttle = 0;      // file bytes per second; 0 = as fast as possible
   std::int64_t dropAfter = -1;     // close a file response after this many of its bytes
   int dropTimes = -1;              // only the first this many file responses drop; -1: all
+  std::int64_t dropAt = -1;        // every file response closes at this byte of the file
   std::int64_t silentAfter = -1;   // the first file response goes silent after this many bytes
   bool expiringLinks = false;      // each direct URL serves one file response, then answers 410
   bool noRanges = false;           // Range is ignored: every file response is a 200 of all of it

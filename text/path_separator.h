@@ -9,9 +9,14 @@ namespace tw {
 #if defined(_WIN32)
 inline constexpr char kPathSeparator[] = "\\";
 inline constexpr char kDoubledPathSeparator[] = "\\\\";
+// A network path (\\server\share\...) starts with two separators that are one
+// prefix, not a doubled separator.
+inline constexpr char kNetworkPathPrefix[] = "\\\\";
 #else
 inline constexpr char kPathSeparator[] = "/";
 inline constexpr char kDoubledPathSeparator[] = "//";
+// A leading "//" means no more than "/" here.
+inline constexpr char kNetworkPathPrefix[] = "";
 #endif
 
 }  // namespace tw

@@ -53,6 +53,9 @@ SystemTexts Build() {
   t.failChanged = g("服务器上的文件已改变，无法续传。");
   t.failWrite = g("无法写入文件。");
   t.failIncomplete = g("收到的数据不完整。");
+  t.failBusy = g("服务器繁忙，请稍后再试。");
+  t.failBadAnswer = g("服务器返回的数据无法用作文件。");
+  t.failNotAFile = g("临时文件不是普通文件，无法写入。");
   t.failNoSpaceBefore = g("磁盘空间不足，需要 ");
   t.failNoSpaceAfter = g(" 可用空间。");
 

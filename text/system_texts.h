@@ -42,7 +42,7 @@ struct SystemTexts {
 
   // Why a download failed, one sentence each, shown under the title 下载失败.
   Text failNoUrl, failUnreachable, failRefused, failGone, failBrokeOff, failNoRanges, failChanged,
-      failWrite, failIncomplete;
+      failWrite, failIncomplete, failBusy, failBadAnswer, failNotAFile;
   Text failNoSpaceBefore, failNoSpaceAfter;  // around the amount still needed
 
   // Web access messages.

@@ -93,11 +93,11 @@ TEST(DownloadRoad, CancelReturnsToIdleAndKeepsWhatWasWritten) {
   EXPECT_FALSE(fs::exists(file));
 }
 
-TEST(DownloadRoad, DroppedTransferFailsAndTheNextDownloadCanStart) {
-  // Throttled so that each drop comes well after the script waits for it; no
-  // ranges, so a drop cannot be continued.
+TEST(DownloadRoad, AFailedDownloadKeepsItsPartAndTheNextDownloadCanStart) {
+  // Throttled so that each drop comes well after the script waits for it;
+  // expiring links, so after one renewal the next continuation finds the file gone.
   Standin standin({"--size", std::to_string(8 * 1048576), "--drop-after", std::to_string(1048576),
-                   "--throttle", std::to_string(4 * 1048576), "--no-ranges"});
+                   "--throttle", std::to_string(4 * 1048576), "--expiring-links"});
   Session session;
   session.UseStandin(standin);
   ASSERT_EQ(
@@ -108,7 +108,7 @@ TEST(DownloadRoad, DroppedTransferFailsAndTheNextDownloadCanStart) {
   const Record r = session.record();
   const auto failed = BoxesTitled(r, "下载失败");
   ASSERT_EQ(failed.size(), 2u);
-  EXPECT_EQ(failed[0], "msgbox 下载失败\t连接中断，服务器不支持续传。\t确认\t-> 0");
+  EXPECT_EQ(failed[0], "msgbox 下载失败\t服务器已不再提供此文件。\t确认\t-> 0");
   EXPECT_TRUE(BoxesTitled(r, "下载完成").empty());
   // The second download ran (it wrote its part), so id 1 was free again.
   const fs::path folder = session.documents() / "下载的系统镜像";

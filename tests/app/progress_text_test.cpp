@@ -2,7 +2,6 @@
 
 #include "app/download_progress.h"
 #include "text/convert.h"
-#include "text/path_separator.h"
 
 namespace tw {
 namespace {
@@ -37,33 +36,6 @@ TEST(ProgressStatusText, FractionsKeepTwoDecimalsAndAmountsRound) {
   EXPECT_EQ(ProgressStatusText(0.999999f, 1023 * kMB + kMB / 2 - 1, 0).substr(0, 5), "100% ");
 }
 
-// Each system joins with its own separator: a backslash on Windows, "/" on
-// POSIX systems.
-#if defined(_WIN32)
-TEST(DownloadTargetPath, DoubledBackslashesCollapseOnce) {
-  EXPECT_EQ(DownloadTargetPath("C:\\Users\\u\\Docs", "a_b_c"), "C:\\Users\\u\\Docs\\a_b_c.iso");
-  // A drive root: the confirmation shows D:\\win.iso, the real path is D:\win.iso.
-  EXPECT_EQ(Text("D:\\") + kPathSeparator + "win.iso", "D:\\\\win.iso");
-  EXPECT_EQ(DownloadTargetPath("D:\\", "win"), "D:\\win.iso");
-  EXPECT_EQ(DownloadTargetPath("a\\\\\\", "x"), "a\\\\x.iso");  // one pass, left to right
-  // A folder ending in a character whose second byte is 0x5C, the backslash's
-  // code: that byte and the separator are no doubled backslash.
-  const Text folder = "D:\\\x81\x5C";
-  EXPECT_EQ(DownloadTargetPath(folder, "x"), folder + "\\x.iso");
-  const Text name = Utf8ToGbk("系统");
-  EXPECT_EQ(DownloadTargetPath("D:\\d", name), "D:\\d\\" + name + ".iso");
-}
-#else
-TEST(DownloadTargetPath, DoubledSlashesCollapseOnce) {
-  EXPECT_EQ(DownloadTargetPath("/home/u/Docs", "a_b_c"), "/home/u/Docs/a_b_c.iso");
-  EXPECT_EQ(DownloadTargetPath("/mnt/usb/", "win"), "/mnt/usb/win.iso");
-  EXPECT_EQ(DownloadTargetPath("/", "x"), "/x.iso");
-  EXPECT_EQ(DownloadTargetPath("a///", "x"), "a//x.iso");  // one pass, left to right
-  const Text name = Utf8ToGbk("系统");
-  EXPECT_EQ(DownloadTargetPath("/d", name), "/d/" + name + ".iso");
-}
-#endif
-
 TEST(FailureMessage, TheAmountNeededIsRoundedUpInTheStatusLinesUnits) {
   EXPECT_EQ(GbkToUtf8(FailureMessage(DownloadFailure::kNoSpace, 5368709243)),
             "磁盘空间不足，需要 5.01GB 可用空间。");
@@ -73,7 +45,8 @@ TEST(FailureMessage, TheAmountNeededIsRoundedUpInTheStatusLinesUnits) {
   const DownloadFailure all[] = {
       DownloadFailure::kNoUrl,   DownloadFailure::kUnreachable, DownloadFailure::kRefused,
       DownloadFailure::kGone,    DownloadFailure::kBrokeOff,    DownloadFailure::kNoRanges,
-      DownloadFailure::kChanged, DownloadFailure::kWriteFailed, DownloadFailure::kIncomplete};
+      DownloadFailure::kChanged, DownloadFailure::kWriteFailed, DownloadFailure::kIncomplete,
+      DownloadFailure::kBusy,    DownloadFailure::kBadAnswer,   DownloadFailure::kNotAFile};
   for (DownloadFailure f : all) {
     EXPECT_NE(GbkToUtf8(FailureMessage(f, 0)), "下载失败") << static_cast<int>(f);
   }

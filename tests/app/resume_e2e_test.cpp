@@ -96,8 +96,8 @@ struct FailureCase {
 
 TEST(ResumeRoad, EachFailureBoxSaysWhy) {
   const FailureCase cases[] = {
-      {"drops every time",
-       {"--drop-after", "300000", "--size", "2000000"},
+      {"breaks at the same byte every time",
+       {"--drop-at", "300000", "--size", "2000000"},
        "连接中断，5次续传均未成功。"},
       {"the link expires twice",
        {"--expiring-links", "--drop-after", "300000", "--drop-times", "2", "--size", "2000000"},
@@ -105,7 +105,7 @@ TEST(ResumeRoad, EachFailureBoxSaysWhy) {
       {"too little space",
        {"--size", "1125899906842624"},
        "磁盘空间不足，需要 1048576GB 可用空间。"},
-      {"the part file cannot be made", {"--size", "2000000"}, "无法写入文件。"},
+      {"the part file is a folder", {"--size", "2000000"}, "临时文件不是普通文件，无法写入。"},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -113,7 +113,7 @@ TEST(ResumeRoad, EachFailureBoxSaysWhy) {
     Session session;
     session.UseStandin(standin);
     const fs::path folder = session.documents() / "下载的系统镜像";
-    if (std::string(c.name) == "the part file cannot be made") {
+    if (std::string(c.name) == "the part file is a folder") {
       fs::create_directories(folder / "why.iso.part");
     }
     ASSERT_EQ(session.Run(kStart + Download("why") + "wait ^msgbox.下载失败 60000\n" + kIdleAgain +

@@ -1,5 +1,6 @@
 // The save folder's separator rule with a folder chosen in the browser: one
-// that ends in "/" already is shown with it, and the file lands in it.
+// that ends in "/" already is shown with it, and the confirmation shows the
+// one path the file then lands at.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,7 +33,7 @@ TEST(SaveFolder, ChosenFolderEndingInSlashGivesOneSlash) {
   // The cancelled browser kept the folder.
   EXPECT_EQ(r.Last("text", r.ByKind("label", 3)), chosen.string() + "/");
   EXPECT_EQ(BoxesTitled(r, "请您核对文件名：").at(0),
-            "msgbox 请您核对文件名：\t" + chosen.string() + "//iso.iso\t确认&&取消\t-> 0");
+            "msgbox 请您核对文件名：\t" + chosen.string() + "/iso.iso\t确认&&取消\t-> 0");
   EXPECT_TRUE(HoldsServedBytes(chosen / "iso.iso", kSize));
 }
 

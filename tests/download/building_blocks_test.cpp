@@ -1,9 +1,13 @@
 // The pieces the engine rests on: the speed meter's ring, the periodic
 // thread's loop and result codes, wake requests, and the write-combining file.
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "download/periodic_thread.h"
@@ -235,22 +239,34 @@ TEST(TargetFileTest, CombinesSmallChunksAndWritesLargeOnesDirectly) {
   EXPECT_EQ(testing::ReadFile(path), data);
 }
 
-TEST(TargetFileTest, ReportsWhatCannotBeWritten) {
-#if !defined(_WIN32)  // a device that is always full is a POSIX one
-  TargetFile full;
-  ASSERT_TRUE(full.Open("/dev/full"));
-  std::string data(5000, 'x');
-  EXPECT_TRUE(full.Append(data.data(), data.size()));  // only buffered so far
-  EXPECT_FALSE(full.Flush());
-  EXPECT_EQ(full.WrittenBytes(), 0);
-  EXPECT_NE(full.Error().find("write"), std::string::npos);
-#endif
-
+TEST(TargetFileTest, OnlyARegularFileIsWrittenAndNoLinkIsFollowed) {
   testing::TempFolder folder;
   testing::WriteFile(folder.File("plain"), "x");
   TargetFile underAFile;
   EXPECT_FALSE(underAFile.Open(folder.File("plain") + "/sub/file.iso"));
   EXPECT_FALSE(underAFile.Error().empty());
+  EXPECT_FALSE(underAFile.NotARegularFile());
+
+  std::filesystem::create_directory(folder.File("folder.part"));
+  TargetFile folderPart;
+  EXPECT_FALSE(folderPart.Open(folder.File("folder.part")));
+  EXPECT_TRUE(folderPart.NotARegularFile());
+#if !defined(_WIN32)
+  // A link to someone else's file: refused, and that file keeps every byte.
+  testing::WriteFile(folder.File("victim"), "keep me");
+  std::filesystem::create_symlink(folder.File("victim"), folder.File("link.part"));
+  TargetFile link;
+  EXPECT_FALSE(link.Open(folder.File("link.part")));
+  EXPECT_TRUE(link.NotARegularFile());
+  EXPECT_EQ(testing::ReadFile(folder.File("victim")), "keep me");
+  // Devices and FIFOs neither (a FIFO would block an open for writing).
+  ASSERT_EQ(mkfifo(folder.File("fifo.part").c_str(), 0600), 0);
+  for (const std::string& path : {std::string("/dev/full"), folder.File("fifo.part")}) {
+    TargetFile special;
+    EXPECT_FALSE(special.Open(path)) << path;
+    EXPECT_TRUE(special.NotARegularFile()) << path;
+  }
+#endif
 }
 
 }  // namespace

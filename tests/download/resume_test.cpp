@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "download/attempt_decision.h"
 #include "download/download_job.h"
 #include "download/part_file.h"
 #include "download/resume_rules.h"
@@ -45,6 +46,7 @@ struct Faults {
   bool resumeWith200 = false;  // a ranged request after the first gets the whole file
   int64_t shiftRange = 0;      // a ranged request gets a range starting this far off
   int goneFor = 0;             // on "/old", requests after the first are answered this
+  size_t stuckAt = 0;          // every response ends at this byte of the file (0: none)
 };
 
 class FileServer {
@@ -104,9 +106,10 @@ class FileServer {
                                                std::to_string(content_.size()));
     }
     if (faults.ranges) response.set_header("ETag", Etag(number));
-    const bool drops = number < faults.dropTimes;
+    const bool stuck = faults.stuckAt > 0;
+    const bool drops = number < faults.dropTimes || stuck;
     const bool silent = faults.silentFirst && number == 0;
-    const size_t limit = faults.dropAfter;
+    const size_t limit = stuck ? std::max(faults.stuckAt, first) - first : faults.dropAfter;
     response.set_content_provider(
         content_.size() - first, "application/octet-stream",
         [this, first, drops, silent, limit](size_t offset, size_t length, httplib::DataSink& sink) {
@@ -167,8 +170,8 @@ class ResumeTest : public ::testing::Test {
   }
 
   // One download: one Started, one Ended last, the same total throughout,
-  // bytes done never going backwards.
-  static void ExpectOneDownload(ReportLog& log) {
+  // bytes done never going backwards (but to 0 on a fresh start, when allowed).
+  static void ExpectOneDownload(ReportLog& log, bool freshStart = false) {
     std::vector<Report> reports = log.Reports();
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(log.Count(Started), 1);
@@ -178,7 +181,9 @@ class ResumeTest : public ::testing::Test {
     for (const Report& r : reports) {
       EXPECT_EQ(r.total, reports.back().total);
       if (r.status == Tick || r.status == Ended) {
-        EXPECT_GE(r.received, seen);
+        if (!freshStart || r.received >= seen) {
+          EXPECT_GE(r.received, seen);
+        }
         seen = r.received;
       }
     }
@@ -231,16 +236,29 @@ TEST_F(ResumeTest, DropsAndSilenceAreResumedToAByteIdenticalFile) {
   }
 }
 
-TEST_F(ResumeTest, FiveTriesAfterTheFirstConnectionThenAClearFailure) {
+TEST_F(ResumeTest, ProgressGivesTheBudgetBackAndFiveTriesWithoutItEndTheDownload) {
+  {
+    // Every answer breaks off, but each brings more: more than five breaks
+    // still end in the whole file.
+    FileServer server(content_);
+    server.faults.dropTimes = 100;
+    server.faults.dropAfter = 20000;
+    std::string path = folder_.File("every.iso");
+    Outcome outcome = Run(server.Url("/file"), path, nullptr);
+    ASSERT_TRUE(outcome.ended);
+    EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
+    EXPECT_EQ(server.Count(), static_cast<int>(kSize / 20000));
+    EXPECT_TRUE(testing::ReadFile(path) == content_);
+  }
+  // Every answer breaks at the same byte: five continuations bring nothing.
   FileServer server(content_);
-  server.faults.dropTimes = 100;
-  server.faults.dropAfter = 10000;
+  server.faults.stuckAt = 60000;
   ReportLog log;
-  std::string path = folder_.File("every.iso");
+  std::string path = folder_.File("stuck.iso");
   Outcome outcome = Run(server.Url("/file"), path, &log);
   ASSERT_TRUE(outcome.ended);
   EXPECT_EQ(outcome.failure, DownloadFailure::kBrokeOff);
-  EXPECT_EQ(server.Count(), 1 + kResumeTries);
+  EXPECT_EQ(server.Count(), 1 + kTriesWithoutProgress);
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_TRUE(testing::ReadFile(path + ".part") == content_.substr(0, 60000));
   ExpectOneDownload(log);
@@ -248,7 +266,7 @@ TEST_F(ResumeTest, FiveTriesAfterTheFirstConnectionThenAClearFailure) {
   EXPECT_EQ(log.Reports().back().received, 60000);
 }
 
-TEST_F(ResumeTest, ContinuationsThatDoNotFitFailWithThePartAsItWas) {
+TEST_F(ResumeTest, ContinuationsThatDoNotFitStartTheFileAgain) {
   struct Case {
     const char* name;
     void (*set)(Faults&);
@@ -256,13 +274,15 @@ TEST_F(ResumeTest, ContinuationsThatDoNotFitFailWithThePartAsItWas) {
     int connections;
   };
   const Case cases[] = {
-      {"resume answered 200", [](Faults& f) { f.resumeWith200 = true; }, DownloadFailure::kChanged,
-       2},
-      {"range at another offset", [](Faults& f) { f.shiftRange = 1000; }, DownloadFailure::kChanged,
-       2},
+      // Taken as the whole file at once.
+      {"resume answered 200", [](Faults& f) { f.resumeWith200 = true; }, DownloadFailure::kNone, 2},
       {"ETag changed between attempts", [](Faults& f) { f.changingEtag = true; },
-       DownloadFailure::kChanged, 2},
-      {"no ranges served", [](Faults& f) { f.ranges = false; }, DownloadFailure::kNoRanges, 1},
+       DownloadFailure::kNone, 2},
+      // Asked again from byte 0.
+      {"no ranges served", [](Faults& f) { f.ranges = false; }, DownloadFailure::kNone, 2},
+      // Asked once more, then from byte 0, where it is no better: five tries.
+      {"range at another offset", [](Faults& f) { f.shiftRange = 1000; }, DownloadFailure::kChanged,
+       1 + kTriesWithoutProgress},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -276,10 +296,17 @@ TEST_F(ResumeTest, ContinuationsThatDoNotFitFailWithThePartAsItWas) {
     ASSERT_TRUE(outcome.ended);
     EXPECT_EQ(outcome.failure, c.failure);
     EXPECT_EQ(server.Count(), c.connections);
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(testing::ReadFile(path + ".part") == content_.substr(0, 50000));
-    ExpectOneDownload(log);
-    EXPECT_EQ(log.Count(Failed), 1);
+    ExpectOneDownload(log, /*freshStart=*/true);
+    if (c.failure == DownloadFailure::kNone) {
+      EXPECT_TRUE(testing::ReadFile(path) == content_);
+      EXPECT_TRUE(ChecksumsHold(folder_.path(), "misfit.iso"));
+      EXPECT_EQ(log.Count(Failed), 0);
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(path));
+      EXPECT_TRUE(testing::ReadFile(path + ".part") == content_.substr(0, 50000));
+      EXPECT_EQ(log.Count(Failed), 1);
+    }
+    std::filesystem::remove(path);
     std::filesystem::remove(path + ".part");
     ForgetResumeRecord(path);
   }
@@ -315,13 +342,12 @@ TEST_F(ResumeTest, AnExpiredLinkIsRenewedOnceAndTheDownloadGoesOn) {
 
 TEST_F(ResumeTest, APartFileWithItsRecordIsContinuedInALaterRun) {
   FileServer server(content_);
-  server.faults.dropTimes = 1 + kResumeTries;
-  server.faults.dropAfter = 30000;
+  server.faults.stuckAt = 180000;
   std::string path = folder_.File("later.iso");
   ASSERT_EQ(Run(server.Url("/file"), path, nullptr).failure, DownloadFailure::kBrokeOff);
   ASSERT_EQ(ResumableBytes(path), 180000);
 
-  server.faults.dropTimes = 0;
+  server.faults.stuckAt = 0;
   ReportLog log;
   Outcome outcome = Run(server.Url("/file"), path, &log);
   ASSERT_TRUE(outcome.ended);
@@ -348,7 +374,7 @@ TEST_F(ResumeTest, APartFileThatCannotBeContinuedIsFetchedAnew) {
   // With a record of another version: the If-Range fails and all of it comes.
   std::string stale = folder_.File("stale.iso");
   testing::WriteFile(stale + ".part", garbage);
-  ASSERT_TRUE(StoreResumeRecord(stale, {static_cast<int64_t>(kSize), "\"old\""}));
+  ASSERT_TRUE(StoreResumeRecord(stale, {static_cast<int64_t>(kSize), "\"old\"", false}));
   ReportLog log;
   ASSERT_EQ(Run(server.Url("/file"), stale, &log).failure, DownloadFailure::kNone);
   EXPECT_TRUE(testing::ReadFile(stale) == content_);
@@ -370,19 +396,74 @@ TEST_F(ResumeTest, TooLittleFreeSpaceEndsBeforeAnythingIsWritten) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST_F(ResumeTest, FirstResponsesThatAreNotTheFileSayWhy) {
+TEST_F(ResumeTest, FirstResponsesThatAreNotTheFileAreTriedAgainThenSayWhy) {
   std::string path = folder_.File("first.iso");
-  EXPECT_EQ(Run("http://127.0.0.1:" + std::to_string(testing::RefusedPort()) + "/x", path, nullptr)
-                .failure,
-            DownloadFailure::kUnreachable);
-  testing::RawServer busy("HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy",
-                          testing::RawServer::AfterAnswer::kClose);
-  EXPECT_EQ(Run(busy.Url("/x"), path, nullptr).failure, DownloadFailure::kRefused);
-  testing::RawServer elsewhere(
-      "HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-9/10\r\nContent-Length: 5\r\n\r\n12345",
-      testing::RawServer::AfterAnswer::kClose);
-  EXPECT_EQ(Run(elsewhere.Url("/x"), path, nullptr).failure, DownloadFailure::kRefused);
-  EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+  const auto run = [&](const testing::RawServer& server) {
+    Outcome outcome = Run(server.Url("/x"), path, nullptr);
+    EXPECT_TRUE(outcome.ended);
+    return outcome;
+  };
+  Outcome refused =
+      Run("http://127.0.0.1:" + std::to_string(testing::RefusedPort()) + "/x", path, nullptr);
+  EXPECT_EQ(refused.failure, DownloadFailure::kUnreachable);
+  EXPECT_EQ(refused.attempts, kTriesWithoutProgress);
+  struct Case {
+    const char* name;
+    std::string answer;
+    DownloadFailure failure;
+    int connections;
+  } cases[] = {
+      {"busy", "HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy", DownloadFailure::kBusy,
+       kTriesWithoutProgress},
+      {"busy for a while", "HTTP/1.1 429 Slow down\r\nRetry-After: 0\r\nContent-Length: 0\r\n\r\n",
+       DownloadFailure::kBusy, kTriesWithoutProgress},
+      {"busy for long", "HTTP/1.1 503 Busy\r\nRetry-After: 61\r\nContent-Length: 0\r\n\r\n",
+       DownloadFailure::kBusy, 1},
+      {"not found", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnone",
+       DownloadFailure::kGone, 1},
+      {"a range from elsewhere",
+       "HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-9/10\r\nContent-Length: 5\r\n\r\n12345",
+       DownloadFailure::kChanged, kTriesWithoutProgress},
+      {"encoded", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 4\r\n\r\nzzzz",
+       DownloadFailure::kBadAnswer, kTriesWithoutProgress},
+      {"several ranges",
+       "HTTP/1.1 206 Partial\r\nContent-Type: multipart/byteranges; boundary=B\r\n"
+       "Content-Length: 8\r\n\r\n--B--\r\n\r\n",
+       DownloadFailure::kBadAnswer, kTriesWithoutProgress},
+      {"two lengths",
+       "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nContent-Length: 100\r\n\r\nxxxxxxxxxx",
+       DownloadFailure::kBadAnswer, kTriesWithoutProgress},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::RawServer server(c.answer, testing::RawServer::AfterAnswer::kClose);
+    EXPECT_EQ(run(server).failure, c.failure);
+    EXPECT_EQ(server.Accepted(), c.connections);
+    EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+  }
+}
+
+TEST_F(ResumeTest, AShortRangeIsTakenAndTheRestAskedFor) {
+  // Each answer is a 206 of at most 30000 bytes from where it was asked.
+  testing::RawServer server([this](int socket, const std::string& head) {
+    const size_t at = head.find("bytes=");
+    const size_t first = std::stoul(head.substr(at + 6));
+    const size_t last = std::min(first + 29999, kSize - 1);
+    testing::RawServer::Send(
+        socket, "HTTP/1.1 206 Partial\r\nETag: \"s\"\r\nContent-Range: bytes " +
+                    std::to_string(first) + "-" + std::to_string(last) + "/" +
+                    std::to_string(kSize) +
+                    "\r\nContent-Length: " + std::to_string(last - first + 1) + "\r\n\r\n" +
+                    content_.substr(first, last - first + 1));
+  });
+  std::string path = folder_.File("short.iso");
+  ReportLog log;
+  Outcome outcome = Run(server.Url("/x"), path, &log);
+  ASSERT_TRUE(outcome.ended);
+  EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
+  EXPECT_EQ(server.Accepted(), static_cast<int>((kSize + 29999) / 30000));
+  EXPECT_TRUE(testing::ReadFile(path) == content_);
+  ExpectOneDownload(log);
 }
 
 TEST_F(ResumeTest, AStopDuringTheWaitBetweenTriesEndsWithinASecond) {
