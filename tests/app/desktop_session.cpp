@@ -1,13 +1,13 @@
 #include "tests/app/desktop_session.h"
 
-#include "tests/app/tarnwick_session.h"
-
 #include <signal.h>
 
 #include <cstdlib>
 #include <optional>
 #include <sstream>
 #include <thread>
+
+#include "tests/app/tarnwick_session.h"
 
 namespace tw::testing {
 namespace fs = std::filesystem;
