@@ -29,6 +29,7 @@ struct DownloadView {
   bool failed = false;                               // a Failed report arrived
   DownloadFailure failure = DownloadFailure::kNone;  // why, as the engine told it
   int64_t bytesNeeded = 0;
+  int32_t task = UI_TASK_NONE;         // what the taskbar button shows of it
   std::atomic<bool> cancelled{false};  // the user stopped it
   std::atomic<bool> ended{false};      // the final report has been handled
 };
@@ -38,6 +39,22 @@ std::atomic<int> gStartersRunning{0};
 DownloadView& View() {
   static DownloadView view;
   return view;
+}
+
+// Shows the download's state on the taskbar button (through the progress
+// bar, whose position it shows). Called with the view's lock held, so the
+// states follow the reports in their order.
+void ShowTask(DownloadView& view, int32_t state) {
+  if (view.task == state) return;
+  view.task = state;
+  ui::SetNumber(App().window.progressBar, UI_PROP_TASK_STATE, state);
+}
+
+// The taskbar button shows nothing once the download's last box is closed.
+void ClearTask() {
+  DownloadView& view = View();
+  std::lock_guard<std::mutex> lock(view.lock);
+  ShowTask(view, UI_TASK_NONE);
 }
 
 void ShowFailure(const Text& message) {
@@ -114,7 +131,9 @@ double RoundHalfUp(double value, int digits) {
 
 Text ProgressStatusText(float fraction, int64_t bytesDone, int64_t previousBytesDone) {
   const double done = static_cast<double>(bytesDone);
-  const auto delta = static_cast<int64_t>(static_cast<double>(bytesDone - previousBytesDone) * 2);
+  // After a fresh start the bytes done fall back; a fall is no speed.
+  const auto delta = static_cast<int64_t>(
+      static_cast<double>(std::max<int64_t>(bytesDone - previousBytesDone, 0)) * 2);
   const Text percent = FormatNumber(RoundHalfUp(static_cast<double>(fraction) * 100, 2)) + "%";
   const Text speed = FormatNumber(RoundHalfUp(static_cast<double>(delta) / 1048576, 1)) + "MB/s";
   const Text amount = done / 1048576 - 1024 >= -1e-7
@@ -156,12 +175,23 @@ void BeginDownload() {
     view.failure = failure;
     view.bytesNeeded = bytesNeeded;
   };
+  hooks.retrying = [](bool waiting) {
+    DownloadView& view = View();
+    std::lock_guard<std::mutex> lock(view.lock);
+    if (!view.ended) ShowTask(view, waiting ? UI_TASK_PAUSED : UI_TASK_RUNNING);
+  };
   // The verify answer's size stands in for a length the response may not give.
   if (StartDownload(app.directUrl, path, &OnDownloadProgress, kDownloadId, app.resolvedSize,
                     std::move(hooks)) == 1) {
     return;
   }
+  {
+    DownloadView& view = View();
+    std::lock_guard<std::mutex> lock(view.lock);
+    ShowTask(view, UI_TASK_FAILED);
+  }
   ShowFailure(Texts().downloadFailed);
+  ClearTask();
   LeaveBusyState();
 }
 
@@ -178,6 +208,13 @@ void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int
   ui::SetText(w.statusLabel, ProgressStatusText(fraction, bytesDone, view.previousBytesDone));
   const double bar = RoundHalfUp(static_cast<double>(fraction) * 100, 0);
   ui::SetNumber(w.progressBar, UI_PROP_VALUE, static_cast<int64_t>(std::clamp(bar, 0.0, 100.0)));
+  // The bar first: the taskbar button shows the new position, not the last
+  // download's. A wait before a new try stays paused through its reports.
+  if (status == Failed) {
+    ShowTask(view, UI_TASK_FAILED);
+  } else if (view.task == UI_TASK_NONE && status != Ended) {
+    ShowTask(view, UI_TASK_RUNNING);
+  }
   view.previousBytesDone = bytesDone;
   if (status != Ended) return;
 
@@ -191,10 +228,12 @@ void OnDownloadProgress(int32_t, int32_t status, int64_t, int64_t bytesDone, int
     const SystemTexts& t = Texts();
     ui::MessageBox(t.downloadDone, t.downloadDone, t.confirm);
   } else if (view.cancelled) {
+    ClearTask();
     return;  // CancelDownload has already returned the window to idle
   } else if (failed) {
     ShowFailure(message);
   }
+  ClearTask();
   LeaveBusyState();
 }
 

@@ -20,8 +20,13 @@ add_custom_command(OUTPUT ${TW_WIN_ICON}
   COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/make-ico.sh ${TW_WIN_ICON} ${tw_icon_pngs}
   DEPENDS ${tw_icon_pngs} ${PROJECT_SOURCE_DIR}/scripts/make-ico.sh VERBATIM)
 
+# The manifest's assembly version has four parts.
+set(TW_MANIFEST_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
+set(TW_WIN_MANIFEST ${tw_win_out}/tarnwick.manifest)
+configure_file(${PROJECT_SOURCE_DIR}/app/tarnwick.manifest.in ${TW_WIN_MANIFEST} @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/app/tarnwick_win32.rc.in ${tw_win_out}/tarnwick.rc @ONLY)
-set_source_files_properties(${tw_win_out}/tarnwick.rc PROPERTIES OBJECT_DEPENDS ${TW_WIN_ICON})
+set_source_files_properties(${tw_win_out}/tarnwick.rc PROPERTIES
+  OBJECT_DEPENDS "${TW_WIN_ICON};${TW_WIN_MANIFEST}")
 
 add_executable(tarnwick WIN32 main.cpp ${tw_win_out}/tarnwick.rc)
 target_link_libraries(tarnwick PRIVATE tw_app)

@@ -1,10 +1,13 @@
 // What a download's starter may add to a download: a way to renew an expired
-// link, word of why a download failed, and of the waits before its retries.
+// link, word of why a download failed and of the waits before its retries,
+// and for test programs shorter limits.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
+#include "net/transfer.h"
 #include "text/text.h"
 
 namespace tw {
@@ -39,6 +42,12 @@ struct DownloadHooks {
   // On the worker thread: true when the download begins to wait before trying
   // again, false when that try begins.
   std::function<void(bool waiting)> retrying;
+  // For test programs that start downloads through the registry: time limits
+  // and a unit of the waits between tries other than the platform's, since
+  // their servers cannot wait half a minute for every silence. The program
+  // leaves them unset.
+  std::optional<net::Timeouts> timeouts;
+  int32_t waitUnitMs = 0;  // 0: the platform's second
 };
 
 }  // namespace tw

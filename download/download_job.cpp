@@ -42,6 +42,8 @@ ThreadHandle DownloadJob::Start(const Text& url, const Text& targetPath,
   callbackTag_ = callbackTag;
   doneEvent_ = std::move(doneEvent);
   expectedBytes_ = expectedBytes > 0 ? expectedBytes : 0;
+  if (hooks.timeouts) transferTimeouts_ = *hooks.timeouts;
+  if (hooks.waitUnitMs > 0) waitUnitMs_ = hooks.waitUnitMs;
   hooks_ = std::move(hooks);
   startTick_ = TickCount();
   if (url.empty() || targetPath.empty()) {
@@ -91,6 +93,9 @@ bool DownloadJob::WorkerMain(int32_t) {
         validator_ = record->validator;
         carriedTotal_ = record->total;
         secureOrigin_ = record->secure;
+        // Only a server that served ranges left a record: a failed first
+        // attempt asks for the rest again, it does not throw the part away.
+        rangesServed_ = true;
       } else {
         if (StopRequested()) return false;
         digests_->Reset();

@@ -69,13 +69,24 @@ enum UiProperty {
   UI_PROP_CLIENT_WIDTH = 5, /* number, read only: width of the client area */
   UI_PROP_ROW_COUNT = 6,    /* number, read only: list's row count */
   UI_PROP_BACKGROUND = 7,   /* data: a background image; an empty text clears it */
+  UI_PROP_TASK_STATE = 8,   /* number: a progress bar's UiTaskState */
   /* text: what screen readers call the control. Without one a control is called
    * by what it shows: a label by its text, the window by its title, a picture
    * box by the caption laid over it. A label named this way offers its text as
    * the description. */
-  UI_PROP_ACCESSIBLE_NAME = 8,
-  UI_PROP_LIVE = 9 /* number: non-zero makes a label a status line, whose every new
-                    * text screen readers announce */
+  UI_PROP_ACCESSIBLE_NAME = 9,
+  UI_PROP_LIVE = 10 /* number: non-zero makes a label a status line, whose every new
+                     * text screen readers announce */
+};
+
+/* What the task a progress bar follows is doing. Where the desktop shows
+ * progress on the window's taskbar button, the engine shows the bar's
+ * position there in this state; an engine without one may only keep it. */
+enum UiTaskState {
+  UI_TASK_NONE = 0,    /* no task: nothing shown beyond the bar (the start) */
+  UI_TASK_RUNNING = 1, /* running, at the bar's position */
+  UI_TASK_PAUSED = 2,  /* waiting before it goes on */
+  UI_TASK_FAILED = 3   /* ended without its result */
 };
 
 /* A property value. For UI_MSG_SET, `number` or `text` carries the value
@@ -104,7 +115,9 @@ void EngineSetTimerInterval(UiControl timer, int32_t intervalMs);
 
 /* Controls. `parent` is 0 for the window and the containing control otherwise
  * (the window, or a picture box for its caption label). Geometry is in pixels
- * within the parent. */
+ * within the parent, as on a screen of 96 DPI: on another the engine draws
+ * everything larger or smaller by the same factor, and the widths the program
+ * reads (client width, column widths) are in the same 96-DPI pixels. */
 UiControl CreateControl_Window(UiControl parent, int32_t left, int32_t top, int32_t width,
                                int32_t height, UiEventCallback callback, void* context);
 UiControl CreateControl_Label(UiControl parent, int32_t left, int32_t top, int32_t width,

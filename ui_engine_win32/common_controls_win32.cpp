@@ -7,7 +7,9 @@
 #include "ui_engine_common/captions.h"
 #include "ui_engine_common/list_rules.h"
 #include "ui_engine_win32/accessible_win32.h"
+#include "ui_engine_win32/frame_win32.h"
 #include "ui_engine_win32/paint_win32.h"
+#include "ui_engine_win32/taskbar_win32.h"
 #include "ui_engine_win32/ui_thread_win32.h"
 
 namespace tw::engine {
@@ -57,6 +59,7 @@ int32_t ProgressBar::Position() const {
 
 void ProgressBar::SetPosition(int32_t position) {
   SendMessageW(Window(), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  if (TaskState() != UI_TASK_NONE) ShowTask();
 }
 
 int32_t ProgressBar::Maximum() const {
@@ -65,7 +68,19 @@ int32_t ProgressBar::Maximum() const {
 
 void ProgressBar::SetMaximum(int32_t maximum) {
   SendMessageW(Window(), PBM_SETRANGE32, 0, maximum);
+  if (TaskState() != UI_TASK_NONE) ShowTask();
 }
+
+void ProgressBar::TaskStateChanged() {
+  const int32_t state = TaskState();
+  const WPARAM look = state == UI_TASK_PAUSED   ? PBST_PAUSED
+                      : state == UI_TASK_FAILED ? PBST_ERROR
+                                                : PBST_NORMAL;
+  SendMessageW(Window(), PBM_SETSTATE, look, 0);
+  ShowTask();
+}
+
+void ProgressBar::ShowTask() { ShowTaskbarProgress(Window(), TaskState(), Position(), Maximum()); }
 
 bool ToolBar::Create(HWND parent, int left, int top, int width, int height) {
   HWND window = MakeSystemWindow(
@@ -75,7 +90,7 @@ bool ToolBar::Create(HWND parent, int left, int top, int width, int height) {
   if (window == nullptr) return false;
   SendMessageW(window, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   SendMessageW(window, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
-  UseUiFont(window);
+  UseFont(window, UiFont(DpiOf(parent)));
   Attach(window);
   WatchSystemWindow(window);
   return true;
@@ -98,6 +113,13 @@ int32_t ToolBar::InsertButton(int32_t position, const std::u16string& caption) {
   return index;
 }
 
+void ToolBar::DpiChanged(Dpi from, Dpi to) {
+  Control::DpiChanged(from, to);
+  UseFont(Window(), UiFont(to));
+  // The buttons fit their captions in the new font.
+  SendMessageW(Window(), TB_AUTOSIZE, 0, 0);
+}
+
 LRESULT ToolBar::Command(WPARAM wParam, LPARAM) {
   const auto index =
       static_cast<int32_t>(SendMessageW(Window(), TB_COMMANDTOINDEX, LOWORD(wParam), 0));
@@ -117,7 +139,9 @@ LRESULT ToolBar::Notify(NMHDR* header) {
     case CDDS_ITEMPOSTPAINT: {
       const auto index =
           static_cast<int>(SendMessageW(Window(), TB_COMMANDTOINDEX, draw->nmcd.dwItemSpec, 0));
-      if (index >= 0 && index == FocusedButton()) DrawFocusMark(draw->nmcd.hdc, draw->nmcd.rc, 1);
+      if (index >= 0 && index == FocusedButton()) {
+        DrawFocusMark(draw->nmcd.hdc, draw->nmcd.rc, 1, DpiOf(Window()));
+      }
       return CDRF_DODEFAULT;
     }
     default:

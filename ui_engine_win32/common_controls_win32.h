@@ -1,5 +1,6 @@
-// The controls the common controls library draws: the progress bar and the
-// toolbar; and the timer, which has no window.
+// The controls the common controls library draws: the progress bar (which
+// also shows its task on the taskbar button) and the toolbar; and the timer,
+// which has no window.
 #pragma once
 
 #include <string>
@@ -24,6 +25,11 @@ class ProgressBar : public ProgressProperties<Control> {
   void SetPosition(int32_t position) override;
   int32_t Maximum() const override;
   void SetMaximum(int32_t maximum) override;
+  void TaskStateChanged() override;
+
+ private:
+  // The bar's colour and the taskbar button follow the task.
+  void ShowTask();
 };
 
 // Each button is a stop of the keyboard's focus, which the toolbar window
@@ -45,6 +51,7 @@ class ToolBar : public Control, public ToolBarRole {
   void FocusButton(int index);
   // Enter or Space on the focused button: its click.
   void PressFocusedButton();
+  void DpiChanged(Dpi from, Dpi to) override;
 
  private:
   void Repaint();

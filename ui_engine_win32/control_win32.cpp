@@ -4,9 +4,11 @@
 
 #include <cwchar>
 #include <map>
+#include <utility>
 
 #include "ui_engine_win32/accessible_win32.h"
 #include "ui_engine_win32/focus_win32.h"
+#include "ui_engine_win32/frame_win32.h"
 
 namespace tw::engine {
 namespace {
@@ -35,14 +37,19 @@ bool FaceInstalled(const wchar_t* face) {
   return found;
 }
 
-HFONT MakeFont(int points, int weight) {
+// One font per size, weight and DPI; a window moved between monitors comes
+// back to fonts it had. UI thread only.
+HFONT FontAt(int points, int weight, Dpi dpi) {
   static const wchar_t* face = FaceInstalled(L"Microsoft YaHei") ? L"Microsoft YaHei" : L"SimSun";
-  HDC screen = GetDC(nullptr);
-  const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
-  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, face);
+  static std::map<std::pair<int, UINT>, HFONT> fonts;
+  HFONT& font = fonts[{points * 1000 + weight, dpi.Value()}];
+  if (font == nullptr) {
+    const int height = -MulDiv(points, static_cast<int>(dpi.Value()), 72);
+    font = CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, face);
+  }
+  return font;
 }
 
 }  // namespace
@@ -59,7 +66,19 @@ HINSTANCE ModuleInstance() {
 int32_t Control::ClientWidth() const {
   RECT client{};
   GetClientRect(window_, &client);
-  return client.right;
+  return DpiOf(window_).Base(client.right);
+}
+
+void Control::SetBasePlace(int left, int top, int width, int height) {
+  basePlace_ = RECT{left, top, left + width, top + height};
+}
+
+void Control::DpiChanged(Dpi, Dpi to) {
+  if (window_ == nullptr) return;
+  const RECT place = to.Place(basePlace_.left, basePlace_.top, basePlace_.right - basePlace_.left,
+                              basePlace_.bottom - basePlace_.top);
+  SetWindowPos(window_, nullptr, place.left, place.top, place.right - place.left,
+               place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Control::AccessibilityChanged() {
@@ -242,19 +261,12 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-HFONT UiFont() {
-  static HFONT font = MakeFont(9, FW_NORMAL);
-  return font;
-}
+HFONT UiFont(Dpi dpi) { return FontAt(9, FW_NORMAL, dpi); }
 
-HFONT CaptionFont() {
-  static HFONT font = MakeFont(11, FW_BOLD);
-  return font;
-}
+HFONT CaptionFont(Dpi dpi) { return FontAt(11, FW_BOLD, dpi); }
 
-void UseUiFont(HWND window, HFONT font) {
-  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font != nullptr ? font : UiFont()),
-               FALSE);
+void UseFont(HWND window, HFONT font) {
+  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
 }  // namespace tw::engine

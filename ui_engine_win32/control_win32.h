@@ -11,6 +11,7 @@
 
 #include "ui_engine_common/control_core.h"
 #include "ui_engine_common/text_buffer.h"
+#include "ui_engine_win32/dpi_win32.h"
 
 namespace tw::engine {
 
@@ -22,8 +23,14 @@ class Control : public ControlCore {
 
   HWND Window() const { return window_; }
   UiControl Handle() const { return handle_; }
-  // The width of the window's client area.
+  // The width of the window's client area, at 96 DPI as the program measures.
   int32_t ClientWidth() const;
+
+  // Where the program put the control within its parent, at 96 DPI.
+  void SetBasePlace(int left, int top, int width, int height);
+  // The window has moved to a monitor of another DPI: the control takes its
+  // place and size at the new one.
+  virtual void DpiChanged(Dpi from, Dpi to);
 
   // Notifications a child control sends its parent window come back to the
   // control they are about.
@@ -57,6 +64,7 @@ class Control : public ControlCore {
  private:
   HWND window_ = nullptr;
   UiControl handle_ = 0;
+  RECT basePlace_{};
 };
 
 // A control whose window class is the engine's own: its messages come to WindowMessage.
@@ -121,9 +129,10 @@ inline std::u16string Units(std::wstring_view text) {
 }
 std::wstring WindowText(HWND window);
 
-// The program's texts are Chinese: Microsoft YaHei, else SimSun.
-HFONT UiFont();
-HFONT CaptionFont();
-void UseUiFont(HWND window, HFONT font = nullptr);
+// The program's texts are Chinese: Microsoft YaHei, else SimSun, in pixels of
+// the DPI they are drawn at. The fonts live as long as the engine.
+HFONT UiFont(Dpi dpi);
+HFONT CaptionFont(Dpi dpi);
+void UseFont(HWND window, HFONT font);
 
 }  // namespace tw::engine

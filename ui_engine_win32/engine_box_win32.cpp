@@ -15,6 +15,7 @@ namespace tw::engine {
 namespace {
 
 constexpr wchar_t kBoxClass[] = L"TarnwickEngineBox";
+// Sizes at 96 DPI; a box is drawn at the DPI of the window it belongs to.
 constexpr int kMargin = 14;
 constexpr int kButtonHeight = 28;
 constexpr int kFirstButton = 100;
@@ -23,6 +24,7 @@ constexpr int kMaxTextWidth = 460;
 // One open box; its window procedure reaches it through the window.
 struct Box {
   HWND window = nullptr;
+  Dpi dpi = DpiOf(ShownFrame());
   std::wstring title;
   std::wstring message;
   RECT messageArea{};
@@ -69,10 +71,10 @@ LRESULT CALLBACK BoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_PAINT:
     case WM_PRINTCLIENT:
       PaintBuffered(window, message, wParam, [box](HDC dc, const RECT& client) {
-        PaintSkin(dc, client, box->title, box->closeHot);
+        PaintSkin(dc, client, box->dpi, box->title, box->closeHot);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(0x1a, 0x1a, 0x1a));
-        HGDIOBJ old = SelectObject(dc, UiFont());
+        HGDIOBJ old = SelectObject(dc, UiFont(box->dpi));
         RECT area = box->messageArea;
         DrawTextW(dc, box->message.c_str(), static_cast<int>(box->message.size()), &area,
                   DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
@@ -80,7 +82,7 @@ LRESULT CALLBACK BoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM l
       });
       return 0;
     case WM_NCHITTEST:
-      return SkinHitTest(window, lParam);
+      return SkinHitTest(window, lParam, box->dpi);
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       SetBkColor(reinterpret_cast<HDC>(wParam), kSkinBody);
@@ -88,7 +90,7 @@ LRESULT CALLBACK BoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_MOUSEMOVE: {
       RECT client{};
       GetClientRect(window, &client);
-      const RECT close = CloseButtonRect(client);
+      const RECT close = CloseButtonRect(client, box->dpi);
       const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       const bool hot = PtInRect(&close, at) != FALSE;
       if (hot != box->closeHot) {
@@ -125,13 +127,13 @@ LRESULT CALLBACK BoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM l
   }
 }
 
-HWND MakeChild(const wchar_t* className, const std::wstring& text, DWORD style, HWND parent, int id,
-               const RECT& place) {
+HWND MakeChild(const Box& box, const wchar_t* className, const std::wstring& text, DWORD style,
+               int id, const RECT& place) {
   HWND child =
       CreateWindowExW(0, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, place.left,
-                      place.top, place.right - place.left, place.bottom - place.top, parent,
+                      place.top, place.right - place.left, place.bottom - place.top, box.window,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ModuleInstance(), nullptr);
-  UseUiFont(child);
+  UseFont(child, UiFont(box.dpi));
   return child;
 }
 
@@ -196,6 +198,8 @@ void RunBox(Box& box, HWND focus) {
 int ShowMessageBox(const std::u16string& title, const std::u16string& message,
                    const std::u16string& captions) {
   Box box;
+  const Dpi& d = box.dpi;
+  const HFONT font = UiFont(d);
   box.title = Wide(title);
   box.message = Wide(message);
   std::vector<std::wstring> pieces;
@@ -203,26 +207,29 @@ int ShowMessageBox(const std::u16string& title, const std::u16string& message,
   std::vector<int> buttonWidths;
   int buttonsWidth = 0;
   for (const std::wstring& piece : pieces) {
-    const int width = std::max<int>(80, TextSize(piece, UiFont(), 1000, DT_SINGLELINE).cx + 24);
+    const int width =
+        std::max<int>(d.Px(80), TextSize(piece, font, 1000, DT_SINGLELINE).cx + d.Px(24));
     buttonWidths.push_back(width);
-    buttonsWidth += width + 8;
+    buttonsWidth += width + d.Px(8);
   }
-  const SIZE text = TextSize(box.message, UiFont(), kMaxTextWidth, DT_WORDBREAK | DT_EDITCONTROL);
-  const int titleWidth = TextSize(box.title, UiFont(), 1000, DT_SINGLELINE).cx + kCloseWidth + 30;
+  const SIZE text = TextSize(box.message, font, d.Px(kMaxTextWidth), DT_WORDBREAK | DT_EDITCONTROL);
+  const int titleWidth = TextSize(box.title, font, 1000, DT_SINGLELINE).cx + d.Px(kCloseWidth + 30);
+  const int margin = d.Px(kMargin), textTop = d.Px(kTitleHeight + 16);
   const int contentWidth =
-      std::max({static_cast<int>(text.cx), buttonsWidth, titleWidth - 2 * kMargin, 240});
-  const int width = contentWidth + 2 * kMargin;
-  const int height = kTitleHeight + 16 + text.cy + 16 + kButtonHeight + 12;
-  box.messageArea =
-      RECT{kMargin, kTitleHeight + 16, kMargin + contentWidth, kTitleHeight + 16 + text.cy};
+      std::max({static_cast<int>(text.cx), buttonsWidth, titleWidth - 2 * margin, d.Px(240)});
+  const int width = contentWidth + 2 * margin;
+  const int buttonHeight = d.Px(kButtonHeight), bottomMargin = d.Px(12);
+  const int height = textTop + text.cy + d.Px(16) + buttonHeight + bottomMargin;
+  box.messageArea = RECT{margin, textTop, margin + contentWidth, textTop + text.cy};
   if (!OpenBox(box, width, height)) return -1;
-  int right = width - kMargin + 8;
+  int right = width - margin + d.Px(8);
   HWND first = nullptr;
   for (size_t index = pieces.size(); index-- > 0;) {
-    right -= buttonWidths[index] + 8;
-    const RECT place{right, height - 12 - kButtonHeight, right + buttonWidths[index], height - 12};
+    right -= buttonWidths[index] + d.Px(8);
+    const RECT place{right, height - bottomMargin - buttonHeight, right + buttonWidths[index],
+                     height - bottomMargin};
     const DWORD style = WS_TABSTOP | (index == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-    HWND button = MakeChild(L"BUTTON", ButtonText(pieces[index]), style, box.window,
+    HWND button = MakeChild(box, L"BUTTON", ButtonText(pieces[index]), style,
                             kFirstButton + static_cast<int>(index), place);
     if (index == 0) first = button;
   }
@@ -233,23 +240,26 @@ int ShowMessageBox(const std::u16string& title, const std::u16string& message,
 std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& buttonCaption,
                             bool* dismissed) {
   Box box;
+  const Dpi& d = box.dpi;
+  const HFONT font = UiFont(d);
   box.title = Wide(prompt);
   const std::wstring caption = Wide(buttonCaption);
   const int buttonWidth =
-      std::max<int>(80, TextSize(caption, UiFont(), 1000, DT_SINGLELINE).cx + 24);
-  const int titleWidth = TextSize(box.title, UiFont(), 1000, DT_SINGLELINE).cx + kCloseWidth + 30;
-  const int width = std::max(titleWidth, 2 * kMargin + 260 + 8 + buttonWidth);
-  const int height = kTitleHeight + 16 + kButtonHeight + 16;
+      std::max<int>(d.Px(80), TextSize(caption, font, 1000, DT_SINGLELINE).cx + d.Px(24));
+  const int titleWidth = TextSize(box.title, font, 1000, DT_SINGLELINE).cx + d.Px(kCloseWidth + 30);
+  const int margin = d.Px(kMargin), gap = d.Px(8), buttonHeight = d.Px(kButtonHeight);
+  const int width = std::max(titleWidth, 2 * margin + d.Px(260) + gap + buttonWidth);
+  const int top = d.Px(kTitleHeight + 16);
+  const int height = top + buttonHeight + d.Px(16);
   if (!OpenBox(box, width, height)) {
     if (dismissed != nullptr) *dismissed = true;
     return {};
   }
-  const int top = kTitleHeight + 16;
   // The field's id is below the buttons': its notifications answer nothing.
-  box.edit = MakeChild(L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, box.window, 50,
-                       RECT{kMargin, top, width - kMargin - 8 - buttonWidth, top + kButtonHeight});
-  MakeChild(L"BUTTON", ButtonText(caption), WS_TABSTOP | BS_DEFPUSHBUTTON, box.window, kFirstButton,
-            RECT{width - kMargin - buttonWidth, top, width - kMargin, top + kButtonHeight});
+  box.edit = MakeChild(box, L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 50,
+                       RECT{margin, top, width - margin - gap - buttonWidth, top + buttonHeight});
+  MakeChild(box, L"BUTTON", ButtonText(caption), WS_TABSTOP | BS_DEFPUSHBUTTON, kFirstButton,
+            RECT{width - margin - buttonWidth, top, width - margin, top + buttonHeight});
   RunBox(box, box.edit);
   if (dismissed != nullptr) *dismissed = box.result != 0;
   return Units(box.typed);

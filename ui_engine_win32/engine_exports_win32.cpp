@@ -20,43 +20,64 @@ namespace {
 
 using Kind = ControlKind;
 
-template <class T>
-UiControl Keep(T* control, bool created) {
+UiControl Keep(Control* control, bool created) {
   if (created) return control->Handle();
   delete control;
   return 0;
 }
 
+// The window places itself at its monitor's DPI; the controls in it are
+// placed here at the window's, which is where the program's 96-DPI geometry
+// meets the screen's pixels.
 UiControl Make(Kind kind, HWND parent, int left, int top, int width, int height,
                UiEventCallback callback, void* context) {
+  if (kind == Kind::Window) {
+    auto* frame = new FrameWindow(callback, context);
+    return Keep(frame, frame->Create(parent, left, top, width, height));
+  }
+  const RECT place = DpiOf(parent).Place(left, top, width, height);
+  const int x = place.left, y = place.top;
+  const int w = place.right - place.left, h = place.bottom - place.top;
+  Control* control = nullptr;
+  bool created = false;
   switch (kind) {
-    case Kind::Window: {
-      auto* frame = new FrameWindow(callback, context);
-      return Keep(frame, frame->Create(parent, left, top, width, height));
-    }
     case Kind::Label: {
       auto* label = new TextLabel(callback, context);
       const bool caption = dynamic_cast<FaceBox*>(ControlOfWindow(parent)) != nullptr;
-      return Keep(label, label->Create(parent, caption, left, top, width, height));
+      control = label;
+      created = label->Create(parent, caption, x, y, w, h);
+      break;
     }
     case Kind::PictureBox: {
       auto* face = new FaceBox(callback, context);
-      return Keep(face, face->Create(parent, left, top, width, height));
+      control = face;
+      created = face->Create(parent, x, y, w, h);
+      break;
     }
     case Kind::ProgressBar: {
       auto* bar = new ProgressBar(callback, context);
-      return Keep(bar, bar->Create(parent, left, top, width, height));
+      control = bar;
+      created = bar->Create(parent, x, y, w, h);
+      break;
     }
     case Kind::Toolbar: {
       auto* bar = new ToolBar(callback, context);
-      return Keep(bar, bar->Create(parent, left, top, width, height));
+      control = bar;
+      created = bar->Create(parent, x, y, w, h);
+      break;
     }
     case Kind::ListView: {
       auto* list = new ListView(callback, context);
-      return Keep(list, list->Create(parent, left, top, width, height));
+      control = list;
+      created = list->Create(parent, x, y, w, h);
+      break;
     }
+    case Kind::Window:
+      break;
   }
-  return 0;
+  if (control == nullptr) return 0;
+  control->SetBasePlace(left, top, width, height);
+  return Keep(control, created);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "ui_engine_win32/accessible_win32.h"
@@ -123,14 +124,17 @@ void FaceBox::Draw(HDC dc, const RECT& client) const {
               Blend(kRest.bottom, kHighlight.bottom, share),
               Blend(kRest.border, kHighlight.border, share)};
   }
-  HRGN outline =
-      CreateRoundRectRgn(client.left + 1, client.top + 1, client.right, client.bottom, 14, 14);
+  const Dpi dpi = DpiOf(Window());
+  const int corner = dpi.Px(14);
+  HRGN outline = CreateRoundRectRgn(client.left + 1, client.top + 1, client.right, client.bottom,
+                                    corner, corner);
   SelectClipRgn(dc, outline);
   FillVertical(dc, client, colors.top, colors.bottom);
   SelectClipRgn(dc, nullptr);
-  // The border thickens with the highlight so the level stays visible.
+  // The border thickens with the highlight so the level stays visible: by one
+  // pixel at 96 DPI, in as many steps as the screen has pixels for it.
   HBRUSH border = CreateSolidBrush(colors.border);
-  const int thickness = share >= 0.5 ? 2 : 1;
+  const int thickness = dpi.Px(1) + static_cast<int>(std::lround(share * dpi.Px(1)));
   FrameRgn(dc, outline, border, thickness, thickness);
   DeleteObject(border);
   DeleteObject(outline);
@@ -197,14 +201,15 @@ void TextLabel::Draw(HDC dc, const RECT& client) const {
   SetBkMode(dc, TRANSPARENT);
   const bool enabled = IsWindowEnabled(Window()) != FALSE;
   SetTextColor(dc, enabled ? RGB(0x1a, 0x1a, 0x1a) : RGB(0x8c, 0x8c, 0x8c));
-  HGDIOBJ oldFont = SelectObject(dc, caption_ ? CaptionFont() : UiFont());
+  const Dpi dpi = DpiOf(Window());
+  HGDIOBJ oldFont = SelectObject(dc, caption_ ? CaptionFont(dpi) : UiFont(dpi));
   RECT area = client;
   // Paths and messages are shown as written: no "&" prefixes.
   const UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX |
                       (caption_ ? DT_CENTER : DT_LEFT | DT_PATH_ELLIPSIS);
   DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &area, format);
   SelectObject(dc, oldFont);
-  if (caption_ && GetFocus() == Window()) DrawFocusMark(dc, client, 4);
+  if (caption_ && GetFocus() == Window()) DrawFocusMark(dc, client, 4, dpi);
 }
 
 }  // namespace tw::engine

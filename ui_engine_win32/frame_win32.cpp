@@ -2,6 +2,9 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "ui_engine_win32/focus_win32.h"
 #include "ui_engine_win32/paint_win32.h"
 
@@ -20,12 +23,41 @@ BOOL CALLBACK NoteShownFrame(HWND window, LPARAM found) {
   return TRUE;
 }
 
+BOOL CALLBACK RescaleChild(HWND child, LPARAM change) {
+  const auto& [from, to] = *reinterpret_cast<const std::pair<Dpi, Dpi>*>(change);
+  if (Control* control = ControlOfWindow(child)) control->DpiChanged(from, to);
+  return TRUE;
+}
+
 }  // namespace
 
 bool FrameWindow::Create(HWND owner, int left, int top, int width, int height) {
-  return CreateOwn(kFrameClass, WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU,
-                   WS_EX_APPWINDOW, left, top, width > 1 ? width : 1, height > 1 ? height : 1,
-                   owner);
+  width = std::max(width, 1);
+  height = std::max(height, 1);
+  SetBasePlace(left, top, width, height);
+  if (!CreateOwn(kFrameClass, WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU,
+                 WS_EX_APPWINDOW, left, top, width, height, owner)) {
+    return false;
+  }
+  // The monitor is known once the window exists; it is not shown yet. The
+  // size is scaled as a whole: nothing sits beside the window to meet.
+  dpi_ = Dpi(GetDpiForWindow(Window()));
+  if (dpi_ != Dpi()) {
+    SetWindowPos(Window(), nullptr, dpi_.Px(left), dpi_.Px(top), dpi_.Px(width), dpi_.Px(height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return true;
+}
+
+void FrameWindow::MoveToDpi(Dpi dpi, const RECT& suggested) {
+  const std::pair<Dpi, Dpi> change{dpi_, dpi};
+  dpi_ = dpi;
+  // The system's rectangle keeps the window under the pointer that dragged it.
+  SetWindowPos(Window(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // Parents come before their children, which are placed within them.
+  EnumChildWindows(Window(), RescaleChild, reinterpret_cast<LPARAM>(&change));
+  RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void FrameWindow::SetTitle(const std::u16string& title) {
@@ -66,7 +98,7 @@ void FrameWindow::SetCloseHot(bool hot) {
   closeHot_ = hot;
   RECT client{};
   GetClientRect(Window(), &client);
-  const RECT close = CloseButtonRect(client);
+  const RECT close = CloseButtonRect(client, dpi_);
   InvalidateRect(Window(), &close, FALSE);
 }
 
@@ -77,17 +109,17 @@ LRESULT FrameWindow::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // The flat toolbar is see-through and asks its parent for the background.
       RECT client{};
       GetClientRect(window, &client);
-      PaintSkin(reinterpret_cast<HDC>(wParam), client, title_, closeHot_);
+      PaintSkin(reinterpret_cast<HDC>(wParam), client, dpi_, title_, closeHot_);
       return 1;
     }
     case WM_PAINT:
     case WM_PRINTCLIENT:
       PaintBuffered(window, message, wParam, [this](HDC dc, const RECT& client) {
-        PaintSkin(dc, client, title_, closeHot_);
+        PaintSkin(dc, client, dpi_, title_, closeHot_);
       });
       return 0;
     case WM_NCHITTEST:
-      return SkinHitTest(window, lParam);
+      return SkinHitTest(window, lParam, dpi_);
     case WM_SETCURSOR:
       if (busy_) {
         SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
@@ -97,7 +129,7 @@ LRESULT FrameWindow::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEMOVE: {
       RECT client{};
       GetClientRect(window, &client);
-      const RECT close = CloseButtonRect(client);
+      const RECT close = CloseButtonRect(client, dpi_);
       const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       SetCloseHot(PtInRect(&close, at) != FALSE);
       TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window, 0};
@@ -125,6 +157,9 @@ LRESULT FrameWindow::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       RestoreFocus(window);
       return 0;
+    case WM_DPICHANGED:
+      MoveToDpi(Dpi(HIWORD(wParam)), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_CLOSE:
       ShowWindow(window, SW_HIDE);
       Emit(UI_EVENT_CLOSED);
@@ -139,6 +174,12 @@ HWND ShownFrame() {
   HWND found = nullptr;
   EnumThreadWindows(GetCurrentThreadId(), NoteShownFrame, reinterpret_cast<LPARAM>(&found));
   return found;
+}
+
+Dpi DpiOf(HWND window) {
+  HWND root = GetAncestor(window, GA_ROOT);
+  if (auto* frame = dynamic_cast<FrameWindow*>(ControlOfWindow(root))) return frame->WindowDpi();
+  return Dpi(root != nullptr ? GetDpiForWindow(root) : GetDpiForSystem());
 }
 
 bool ShowBusyCursor(HWND window) {

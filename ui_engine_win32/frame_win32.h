@@ -14,7 +14,11 @@ namespace tw::engine {
 class FrameWindow : public FrameProperties<OwnWindowControl> {
  public:
   using FrameProperties<OwnWindowControl>::FrameProperties;
+  // Place and size at 96 DPI; the window opens at its monitor's.
   bool Create(HWND owner, int left, int top, int width, int height);
+
+  // What the window and every control in it are drawn at.
+  Dpi WindowDpi() const { return dpi_; }
 
   void SetBusy(bool busy);
   bool Busy() const { return busy_; }
@@ -34,7 +38,9 @@ class FrameWindow : public FrameProperties<OwnWindowControl> {
 
  private:
   void SetCloseHot(bool hot);
+  void MoveToDpi(Dpi dpi, const RECT& suggested);
 
+  Dpi dpi_;
   std::wstring title_;
   std::string background_;
   bool busy_ = false;
@@ -47,5 +53,8 @@ class FrameWindow : public FrameProperties<OwnWindowControl> {
 HWND ShownFrame();
 // The busy pointer while the frame of `window` is busy.
 bool ShowBusyCursor(HWND window);
+// The DPI `window` is drawn at: its program window's, or the system's for a
+// window of no program window.
+Dpi DpiOf(HWND window);
 
 }  // namespace tw::engine

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "ui_engine_win32/frame_win32.h"
+
 namespace tw::engine {
 
 bool ListView::Create(HWND parent, int left, int top, int width, int height) {
@@ -14,7 +16,7 @@ bool ListView::Create(HWND parent, int left, int top, int width, int height) {
   if (window == nullptr) return false;
   ListView_SetExtendedListViewStyle(window,
                                     LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_GRIDLINES);
-  UseUiFont(window);
+  UseFont(window, UiFont(DpiOf(parent)));
   Attach(window);
   WatchSystemWindow(window);
   return true;
@@ -42,6 +44,17 @@ LRESULT ListView::Notify(NMHDR* header) {
   }
 }
 
+void ListView::DpiChanged(Dpi from, Dpi to) {
+  Control::DpiChanged(from, to);
+  // The font first: the rows and the header take their heights from it.
+  UseFont(Window(), UiFont(to));
+  for (int column = 0; column < static_cast<int>(hidden_.size()); ++column) {
+    if (Hidden(column)) continue;
+    const int width = static_cast<int>(SendMessageW(Window(), LVM_GETCOLUMNWIDTH, column, 0));
+    SendMessageW(Window(), LVM_SETCOLUMNWIDTH, column, MAKELPARAM(to.Px(from.Base(width)), 0));
+  }
+}
+
 bool ListView::Hidden(int column) const {
   return column >= 0 && static_cast<size_t>(column) < hidden_.size() &&
          hidden_[static_cast<size_t>(column)];
@@ -53,7 +66,7 @@ int32_t ListView::InsertColumn(int32_t position, const std::u16string& title, in
   LVCOLUMNW entry{};
   entry.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
   entry.fmt = LVCFMT_LEFT;
-  entry.cx = std::max(width, 0);
+  entry.cx = DpiOf(Window()).Px(std::max(width, 0));
   entry.pszText = shown.data();
   const auto inserted = static_cast<int32_t>(SendMessageW(
       Window(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&entry)));
@@ -64,7 +77,8 @@ int32_t ListView::InsertColumn(int32_t position, const std::u16string& title, in
 
 int32_t ListView::ColumnWidth(int32_t column) const {
   if (column < 0 || column >= static_cast<int32_t>(hidden_.size()) || Hidden(column)) return 0;
-  return static_cast<int32_t>(SendMessageW(Window(), LVM_GETCOLUMNWIDTH, column, 0));
+  return DpiOf(Window()).Base(
+      static_cast<int32_t>(SendMessageW(Window(), LVM_GETCOLUMNWIDTH, column, 0)));
 }
 
 int32_t ListView::RowCount() const {

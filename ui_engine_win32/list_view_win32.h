@@ -1,6 +1,7 @@
 // The list with columns: a report-style list view with whole-row selection.
 // A column inserted with no width is hidden: it keeps texts the program reads
 // back (the catalog's share links) but never shows and cannot be dragged open.
+// Column widths are the program's, at 96 DPI.
 #pragma once
 
 #include <string>
@@ -18,6 +19,7 @@ class ListView : public ListProperties<Control> {
 
   LRESULT Notify(NMHDR* header) override;
   bool TakesFocus() const override { return true; }
+  void DpiChanged(Dpi from, Dpi to) override;
 
   int32_t InsertColumn(int32_t position, const std::u16string& title, int32_t width) override;
   int32_t ColumnWidth(int32_t column) const override;

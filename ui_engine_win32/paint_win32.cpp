@@ -63,51 +63,57 @@ void FillVertical(HDC dc, const RECT& area, COLORREF top, COLORREF bottom) {
   GradientFill(dc, corners, 2, &rect, 1, GRADIENT_FILL_RECT_V);
 }
 
-void DrawFocusMark(HDC dc, const RECT& area, int inset) {
-  HPEN dashes = CreatePen(PS_DASH, 1, RGB(0x1a, 0x3f, 0x73));
+void DrawFocusMark(HDC dc, const RECT& area, int inset, Dpi dpi) {
+  // A geometric pen: a cosmetic one dashes at one pixel only.
+  const LOGBRUSH ink{BS_SOLID, RGB(0x1a, 0x3f, 0x73), 0};
+  HPEN dashes = ExtCreatePen(PS_GEOMETRIC | PS_DASH | PS_ENDCAP_FLAT, dpi.Px(1), &ink, 0, nullptr);
   HGDIOBJ oldPen = SelectObject(dc, dashes);
   HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
   const int oldMode = SetBkMode(dc, TRANSPARENT);
-  RoundRect(dc, area.left + inset, area.top + inset, area.right - inset, area.bottom - inset, 8, 8);
+  const int in = dpi.Px(inset), corner = dpi.Px(8);
+  RoundRect(dc, area.left + in, area.top + in, area.right - in, area.bottom - in, corner, corner);
   SetBkMode(dc, oldMode);
   SelectObject(dc, oldBrush);
   SelectObject(dc, oldPen);
   DeleteObject(dashes);
 }
 
-RECT CloseButtonRect(const RECT& client) {
-  return RECT{client.right - kCloseWidth - 1, 1, client.right - 1, kTitleHeight - 1};
+RECT CloseButtonRect(const RECT& client, Dpi dpi) {
+  return RECT{client.right - dpi.Px(kCloseWidth) - 1, 1, client.right - 1,
+              dpi.Px(kTitleHeight) - 1};
 }
 
-void PaintSkin(HDC dc, const RECT& client, const std::wstring& title, bool closeHot) {
+void PaintSkin(HDC dc, const RECT& client, Dpi dpi, const std::wstring& title, bool closeHot) {
   HBRUSH body = CreateSolidBrush(kSkinBody);
   FillRect(dc, &client, body);
   DeleteObject(body);
 
-  const RECT bar{client.left, client.top, client.right, client.top + kTitleHeight};
+  const RECT bar{client.left, client.top, client.right, client.top + dpi.Px(kTitleHeight)};
   FillVertical(dc, bar, RGB(0x2f, 0x6f, 0xb3), RGB(0x23, 0x57, 0x90));
 
-  const RECT close = CloseButtonRect(client);
+  const RECT close = CloseButtonRect(client, dpi);
   if (closeHot) {
     HBRUSH hot = CreateSolidBrush(RGB(0xd9, 0x3a, 0x3a));
     FillRect(dc, &close, hot);
     DeleteObject(hot);
   }
-  HPEN cross = CreatePen(PS_SOLID, 2, RGB(0xff, 0xff, 0xff));
+  HPEN cross = CreatePen(PS_SOLID, dpi.Px(2), RGB(0xff, 0xff, 0xff));
   HGDIOBJ oldPen = SelectObject(dc, cross);
   const int cx = (close.left + close.right) / 2;
   const int cy = (close.top + close.bottom) / 2;
-  MoveToEx(dc, cx - 5, cy - 5, nullptr);
-  LineTo(dc, cx + 6, cy + 6);
-  MoveToEx(dc, cx - 5, cy + 5, nullptr);
-  LineTo(dc, cx + 6, cy - 6);
+  // A line's last pixel is not drawn, hence the one more at the far ends.
+  const int arm = dpi.Px(5);
+  MoveToEx(dc, cx - arm, cy - arm, nullptr);
+  LineTo(dc, cx + arm + 1, cy + arm + 1);
+  MoveToEx(dc, cx - arm, cy + arm, nullptr);
+  LineTo(dc, cx + arm + 1, cy - arm - 1);
   SelectObject(dc, oldPen);
   DeleteObject(cross);
 
-  RECT text{bar.left + 10, bar.top, close.left - 4, bar.bottom};
+  RECT text{bar.left + dpi.Px(10), bar.top, close.left - dpi.Px(4), bar.bottom};
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(0xff, 0xff, 0xff));
-  HGDIOBJ oldFont = SelectObject(dc, UiFont());
+  HGDIOBJ oldFont = SelectObject(dc, UiFont(dpi));
   DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
             DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
   SelectObject(dc, oldFont);
@@ -121,13 +127,15 @@ void PaintSkin(HDC dc, const RECT& client, const std::wstring& title, bool close
   DeleteObject(border);
 }
 
-LRESULT SkinHitTest(HWND window, LPARAM lParam) {
+LRESULT SkinHitTest(HWND window, LPARAM lParam, Dpi dpi) {
   POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
   ScreenToClient(window, &point);
   RECT client{};
   GetClientRect(window, &client);
-  const RECT close = CloseButtonRect(client);
-  if (point.y >= 0 && point.y < kTitleHeight && !PtInRect(&close, point)) return HTCAPTION;
+  const RECT close = CloseButtonRect(client, dpi);
+  if (point.y >= 0 && point.y < dpi.Px(kTitleHeight) && !PtInRect(&close, point)) {
+    return HTCAPTION;
+  }
   return HTCLIENT;
 }
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "ui_engine_win32/dpi_win32.h"
+
 namespace tw::engine {
 
 // Handles WM_PAINT (and WM_PRINTCLIENT, whose DC is in wParam) by drawing
@@ -21,18 +23,19 @@ void DrawParentBehind(HWND window, HDC dc);
 void FillVertical(HDC dc, const RECT& area, COLORREF top, COLORREF bottom);
 COLORREF Blend(COLORREF from, COLORREF to, double share);
 
-// The mark of the control the keyboard's focus is on, `inset` pixels within
-// `area`: dashed, so it does not pass for the hover highlight's solid border.
-void DrawFocusMark(HDC dc, const RECT& area, int inset);
+// The mark of the control the keyboard's focus is on, `inset` pixels (at 96
+// DPI) within `area`: dashed, so it does not pass for the hover highlight's
+// solid border.
+void DrawFocusMark(HDC dc, const RECT& area, int inset, Dpi dpi);
 
 // The skin of the frame and of the engine's boxes: a body, a title bar with
-// the title and a close button, a border.
+// the title and a close button, a border. Sizes at 96 DPI.
 constexpr int kTitleHeight = 30;
 constexpr int kCloseWidth = 40;
 constexpr COLORREF kSkinBody = RGB(0xf3, 0xf5, 0xf8);
-void PaintSkin(HDC dc, const RECT& client, const std::wstring& title, bool closeHot);
-RECT CloseButtonRect(const RECT& client);
+void PaintSkin(HDC dc, const RECT& client, Dpi dpi, const std::wstring& title, bool closeHot);
+RECT CloseButtonRect(const RECT& client, Dpi dpi);
 // The hit test of a skinned window: its title bar moves it.
-LRESULT SkinHitTest(HWND window, LPARAM lParam);
+LRESULT SkinHitTest(HWND window, LPARAM lParam, Dpi dpi);
 
 }  // namespace tw::engine

@@ -29,6 +29,8 @@ TEST(ProgressStatusText, ExamplesOfTheStatusLine) {
   EXPECT_EQ(ProgressStatusText(1.0f, 2 * kGB, 2 * kGB), "100%   0MB/s   2GB");
   // Size unknown: the fraction stays 0.
   EXPECT_EQ(ProgressStatusText(0.0f, 3 * kMB, 2 * kMB), "0%   2MB/s   3MB");
+  // A fresh start: the bytes done fall back to 0, the speed shows none.
+  EXPECT_EQ(ProgressStatusText(0.0f, 0, 300 * kMB), "0%   0MB/s   0MB");
 }
 
 TEST(ProgressStatusText, FractionsKeepTwoDecimalsAndAmountsRound) {

@@ -25,6 +25,7 @@
 #include "tests/support/raw_server.h"
 #include "tests/support/refused_port.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_certificate.h"
 #include "tests/support/wait_for.h"
 
 namespace tw {
@@ -47,11 +48,13 @@ struct Faults {
   int64_t shiftRange = 0;      // a ranged request gets a range starting this far off
   int goneFor = 0;             // on "/old", requests after the first are answered this
   size_t stuckAt = 0;          // every response ends at this byte of the file (0: none)
+  int busyNext = 0;            // the next this many requests are answered 503
 };
 
 class FileServer {
  public:
-  explicit FileServer(const std::string& content) : content_(content) {
+  explicit FileServer(const std::string& content, bool tls = false)
+      : content_(content), http_(tls) {
     auto handler = [this](const httplib::Request& request, httplib::Response& response) {
       Serve(request, response);
     };
@@ -79,11 +82,19 @@ class FileServer {
     // Ranges are answered here, so the faults can shape them.
     const_cast<httplib::Request&>(request).ranges.clear();
     int number;
+    bool busy = false;
     {
       std::lock_guard guard(mutex_);
       number = static_cast<int>(requests_.size());
       requests_.push_back("Range=" + request.get_header_value("Range") +
                           " If-Range=" + request.get_header_value("If-Range"));
+      busy = faults.busyNext > 0;
+      if (busy) --faults.busyNext;
+    }
+    if (busy) {
+      response.status = 503;
+      response.set_content("busy", "text/plain");
+      return;
     }
     if (request.path == "/old" && number > 0 && faults.goneFor != 0) {
       response.status = faults.goneFor;
@@ -340,6 +351,26 @@ TEST_F(ResumeTest, AnExpiredLinkIsRenewedOnceAndTheDownloadGoesOn) {
   EXPECT_TRUE(testing::ReadFile(other + ".part") == content_.substr(0, 70000));
 }
 
+TEST_F(ResumeTest, APartBegunOverHttpsIsNotContinuedOverHttp) {
+  testing::TrustTestCertificate();
+  FileServer secure(content_, /*tls=*/true);
+  secure.faults.dropTimes = 1;
+  secure.faults.dropAfter = 70000;
+  secure.faults.goneFor = 410;
+  FileServer plain(content_);
+  std::string path = folder_.File("downgraded.iso");
+  ReportLog log;
+  // The fresh link names the same file over http: taken, but from byte 0.
+  Outcome outcome = Run(secure.Url("/old"), path, &log, [&] { return plain.Url("/file"); });
+  ASSERT_TRUE(outcome.ended);
+  EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
+  EXPECT_TRUE(testing::ReadFile(path) == content_);
+  ASSERT_GE(plain.Count(), 2);
+  EXPECT_EQ(plain.Requests()[0], "Range=bytes=70000- If-Range=\"v0\"");  // refused
+  EXPECT_EQ(plain.Requests().back(), "Range=bytes=0- If-Range=");
+  ExpectOneDownload(log, /*freshStart=*/true);
+}
+
 TEST_F(ResumeTest, APartFileWithItsRecordIsContinuedInALaterRun) {
   FileServer server(content_);
   server.faults.stuckAt = 180000;
@@ -347,13 +378,18 @@ TEST_F(ResumeTest, APartFileWithItsRecordIsContinuedInALaterRun) {
   ASSERT_EQ(Run(server.Url("/file"), path, nullptr).failure, DownloadFailure::kBrokeOff);
   ASSERT_EQ(ResumableBytes(path), 180000);
 
+  // A busy answer first: the part is asked for again, not thrown away.
   server.faults.stuckAt = 0;
+  server.faults.busyNext = 1;
   ReportLog log;
   Outcome outcome = Run(server.Url("/file"), path, &log);
   ASSERT_TRUE(outcome.ended);
   EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
   EXPECT_TRUE(testing::ReadFile(path) == content_);
-  EXPECT_EQ(server.Requests().back(), "Range=bytes=180000- If-Range=\"v0\"");
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_EQ(requests[requests.size() - 2], "Range=bytes=180000- If-Range=\"v0\"");
+  EXPECT_EQ(requests.back(), "Range=bytes=180000- If-Range=\"v0\"");
   // Started runs on a thread of its own and may come late, never below the part.
   EXPECT_GE(log.Reports().front().received, 180000);
   ExpectOneDownload(log);

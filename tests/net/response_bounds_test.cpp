@@ -10,6 +10,7 @@
 
 #include "net/response_rules.h"
 #include "net/transfer.h"
+#include "tests/net/collect_sink.h"
 #include "tests/support/raw_server.h"
 
 namespace tw::net {
@@ -17,22 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using tw::testing::RawServer;
-
-class Collect : public ResponseSink {
- public:
-  bool OnResponse(const ResponseHead& h) override {
-    ++responses;
-    head = h;
-    return true;
-  }
-  bool OnBody(const char* data, size_t size) override {
-    body.append(data, size);
-    return true;
-  }
-  int responses = 0;
-  ResponseHead head;
-  std::string body;
-};
 
 Request Get(const RawServer& server, const std::string& path) {
   Request request;

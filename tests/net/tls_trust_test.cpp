@@ -6,22 +6,13 @@
 #include "net/transfer.h"
 #include "net/trust.h"
 #include "standin/self_signed.h"
+#include "tests/net/collect_sink.h"
 #include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/tls_server.h"
 
 namespace tw::net {
 namespace {
-
-class Collect : public ResponseSink {
- public:
-  bool OnResponse(const ResponseHead&) override { return true; }
-  bool OnBody(const char* data, size_t size) override {
-    body.append(data, size);
-    return true;
-  }
-  std::string body;
-};
 
 TransferEnd Fetch(const std::string& url, Collect& sink) {
   Request request;

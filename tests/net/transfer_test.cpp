@@ -11,6 +11,7 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/net/collect_sink.h"
 #include "tests/support/full_backlog_listener.h"
 #include "tests/support/http_server.h"
 #include "tests/support/raw_server.h"
@@ -23,22 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 using tw::testing::RawServer;
-
-class Collect : public ResponseSink {
- public:
-  bool OnResponse(const ResponseHead& h) override {
-    ++responses;
-    head = h;
-    return true;
-  }
-  bool OnBody(const char* data, size_t size) override {
-    body.append(data, size);
-    return true;
-  }
-  int responses = 0;
-  ResponseHead head;
-  std::string body;
-};
 
 std::string Base(int port, const char* host = "127.0.0.1") {
   return std::string("http://") + host + ":" + std::to_string(port);

@@ -46,6 +46,7 @@ struct Control {
   bool live = false;
   int64_t value = 0;
   int64_t rangeMax = 100;
+  int64_t taskState = UI_TASK_NONE;
   int64_t selectedRow = -1;
   bool enabled = true;
   int32_t hover = 0;

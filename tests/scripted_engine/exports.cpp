@@ -54,6 +54,14 @@ int32_t SetProperty(Engine& e, Control& c, UiControl id, int32_t property, const
       c.selectedRow = value.number;
       RecordLine(e, "selected " + Id(id) + " " + std::to_string(value.number));
       return 1;
+    case UI_PROP_TASK_STATE:
+      if (c.kind != Kind::Progress || value.number < UI_TASK_NONE ||
+          value.number > UI_TASK_FAILED) {
+        return 0;
+      }
+      c.taskState = value.number;
+      RecordLine(e, "task " + Id(id) + " " + std::to_string(value.number));
+      return 1;
     case UI_PROP_BACKGROUND:
       c.background = text;
       RecordLine(e, "background " + Id(id) + " " + EscapeText(text));
@@ -94,6 +102,9 @@ int32_t GetProperty(const Control& c, int32_t property, UiValue* value) {
       return 1;
     case UI_PROP_SELECTED_ROW:
       value->number = c.selectedRow;
+      return 1;
+    case UI_PROP_TASK_STATE:
+      value->number = c.taskState;
       return 1;
     case UI_PROP_CLIENT_WIDTH:
       value->number = std::max(0, c.width - 4);

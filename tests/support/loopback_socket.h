@@ -22,6 +22,8 @@ int AcceptConnection(int listener);
 int Receive(int socket, char* buffer, int size);
 // Everything of `data`, unless the peer has gone (false).
 bool SendAll(int socket, const std::string& data);
+// Closes with a reset instead of an orderly end: the peer's next read fails.
+void ResetConnection(int socket);
 // A connect to 127.0.0.1:`port` started in the background; the socket, or -1.
 int StartConnect(int port);
 

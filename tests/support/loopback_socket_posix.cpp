@@ -62,6 +62,13 @@ bool SendAll(int socket, const std::string& data) {
   return true;
 }
 
+void ResetConnection(int socket) {
+  // A zero linger time makes the close send a reset.
+  linger now{1, 0};
+  ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+  ::close(socket);
+}
+
 int StartConnect(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;

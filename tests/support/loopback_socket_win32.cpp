@@ -76,6 +76,14 @@ bool SendAll(int socket, const std::string& data) {
   return true;
 }
 
+void ResetConnection(int socket) {
+  // A zero linger time makes the close send a reset.
+  linger now{1, 0};
+  ::setsockopt(Handle(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&now),
+               sizeof now);
+  ::closesocket(Handle(socket));
+}
+
 int StartConnect(int port) {
   const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) return -1;

@@ -31,11 +31,11 @@ std::vector<std::string> RawServer::requests() {
   return requests_;
 }
 
-std::string RawServer::ReadHead(int client) const {
+std::string RawServer::ReadHead(int client, const std::atomic<bool>& stopping) {
   std::string head;
   char buffer[4096];
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (head.find("\r\n\r\n") == std::string::npos && !stopping_.load() &&
+  while (head.find("\r\n\r\n") == std::string::npos && !stopping.load() &&
          std::chrono::steady_clock::now() < deadline) {
     if (PollReadable(client, 20) <= 0) continue;
     const int got = Receive(client, buffer, sizeof buffer);
@@ -52,7 +52,7 @@ void RawServer::Serve() {
     const int client = AcceptConnection(listener_);
     if (client < 0) continue;
     ++accepted_;
-    const std::string head = ReadHead(client);
+    const std::string head = ReadHead(client, stopping_);
     {
       std::lock_guard lock(mutex_);
       requests_.push_back(head);

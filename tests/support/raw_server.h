@@ -38,10 +38,13 @@ class RawServer {
   static bool Send(int socket, const std::string& data);
   // Waits until the client closes or `stopping` is set, at most `limitMs`.
   static void WaitForClose(int socket, const std::atomic<bool>& stopping, int limitMs);
+  // A request head up to its blank line (or the first bytes of a TLS
+  // handshake, which never has one); gives up after 10 s, at the end of the
+  // stream or once `stopping` is set.
+  static std::string ReadHead(int socket, const std::atomic<bool>& stopping);
 
  private:
   void Serve();
-  std::string ReadHead(int client) const;
 
   Answer answer_;
   AfterAnswer after_;

@@ -84,6 +84,10 @@ class FakeProgress : public ProgressProperties<ControlCore> {
   void SetPosition(int32_t at) override { position = at; }
   int32_t Maximum() const override { return maximum; }
   void SetMaximum(int32_t top) override { maximum = top; }
+  void TaskStateChanged() override { shownStates.push_back(TaskState()); }
+
+ public:
+  std::vector<int32_t> shownStates;
 };
 
 TEST(ProgressProperties, PositionsStayWithinTheRangeAndTheMaximumIsAtLeastOne) {
@@ -109,6 +113,24 @@ TEST(ProgressProperties, PositionsStayWithinTheRangeAndTheMaximumIsAtLeastOne) {
   ASSERT_EQ(bar.GetProperty(UI_PROP_RANGE_MAX, &value), 1);
   EXPECT_EQ(value.number, 1);
   EXPECT_EQ(bar.GetProperty(UI_PROP_SELECTED_ROW, &value), 0);
+}
+
+// The engine shows a state only when it changes, and never one it does not know.
+TEST(ProgressProperties, TaskStatesAreShownOnceEachAndUnknownOnesRefused) {
+  FakeProgress bar;
+  UiValue value{0, nullptr};
+  ASSERT_EQ(bar.GetProperty(UI_PROP_TASK_STATE, &value), 1);
+  EXPECT_EQ(value.number, UI_TASK_NONE);
+  for (int64_t state : {UI_TASK_RUNNING, UI_TASK_RUNNING, UI_TASK_PAUSED, UI_TASK_FAILED}) {
+    EXPECT_EQ(bar.SetProperty(UI_PROP_TASK_STATE, UiValue{state, nullptr}), 1);
+  }
+  for (int64_t unknown : {int64_t{-1}, int64_t{4}, int64_t{1} << 32}) {
+    EXPECT_EQ(bar.SetProperty(UI_PROP_TASK_STATE, UiValue{unknown, nullptr}), 0) << unknown;
+  }
+  EXPECT_EQ(bar.shownStates,
+            (std::vector<int32_t>{UI_TASK_RUNNING, UI_TASK_PAUSED, UI_TASK_FAILED}));
+  ASSERT_EQ(bar.GetProperty(UI_PROP_TASK_STATE, &value), 1);
+  EXPECT_EQ(value.number, UI_TASK_FAILED);
 }
 
 // What the program heard and the window did, in order.
