@@ -101,6 +101,8 @@ Text FailureMessage(DownloadFailure failure, int64_t bytesNeeded) {
       return t.failNoSpaceBefore + AmountText(bytesNeeded) + t.failNoSpaceAfter;
     case DownloadFailure::kIncomplete:
       return t.failIncomplete;
+    case DownloadFailure::kFatVolume:
+      return t.failFatVolume;
     case DownloadFailure::kWriteFailed:
       return t.failWrite;
     case DownloadFailure::kBusy:

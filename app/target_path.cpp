@@ -52,8 +52,11 @@ Text MakeNameSafe(std::string_view name) {
     if (droppable == 0) kept = safe.size();
   }
   safe.resize(kept);
-  if (IsDeviceName(safe)) safe.insert(0, "_");
-  return safe;
+  if (!IsDeviceName(safe)) return safe;
+  // Built up rather than inserted: GCC 12 at -O3 warns on an insert at 0.
+  Text prefixed = "_";
+  prefixed += safe;
+  return prefixed;
 }
 
 }  // namespace

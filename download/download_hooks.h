@@ -23,6 +23,7 @@ enum class DownloadFailure {
   kNoRanges,     // the body broke off again and again, and the server cannot continue it
   kChanged,      // continuations did not fit what is already in the file, try after try
   kNoSpace,      // too little free space for the bytes still to come
+  kFatVolume,    // 4 GiB or more, and the target lies on a FAT file system
   kWriteFailed,  // the file or a file beside it could not be written, finished or renamed
   kIncomplete,   // the body ended short of the size the file must have
   kBusy,         // the server stayed busy (500, 502, 503, 504, 429) or asked for a long wait

@@ -8,6 +8,7 @@
 #include "download/http_get.h"
 #include "download/part_file.h"
 #include "download/resume_rules.h"
+#include "download/volume.h"
 
 namespace tw {
 
@@ -342,6 +343,8 @@ bool DownloadJob::AcceptContinuation(const net::ResponseHead& head, Mode mode, i
 }
 
 bool DownloadJob::CheckRoomFor(int64_t bytes) {
+  if (TooLargeForVolume(targetPath_, totalBytes_))
+    return Refuse(AttemptEnd::kLocal, "FAT holds no file this large", DownloadFailure::kFatVolume);
   if (bytes <= 0) return true;
   std::optional<int64_t> free = FreeBytesFor(targetPath_);
   if (free && *free < bytes) {

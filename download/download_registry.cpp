@@ -8,6 +8,7 @@
 
 #include "download/download_job.h"
 #include "download/download_runtime.h"
+#include "download/keep_awake.h"
 #include "text/message_pump.h"
 
 namespace tw {
@@ -88,6 +89,8 @@ void DownloadThreadMain(DownloadArguments& arguments) {
 void RunDownload(const Text& url, const Text& targetPath, const ProgressCallback& progressCallback,
                  int32_t id, const EventHandle& doneEvent, const RegistryHandle& registry,
                  int64_t expectedBytes, const DownloadHooks& hooks) {
+  // Declared first, so it is let go last, once the job has ended in every way.
+  const KeepAwake awake;
   auto job = std::make_unique<DownloadJob>();
   job->Start(url, targetPath, progressCallback, id, doneEvent, expectedBytes, hooks);
   doneEvent->Wait();

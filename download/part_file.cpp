@@ -8,6 +8,7 @@
 
 #include "download/body_digests.h"
 #include "download/part_file_platform.h"
+#include "download/volume.h"
 #include "text/convert.h"
 #include "text/path_separator.h"
 
@@ -92,13 +93,7 @@ int64_t ResumableBytes(const Text& targetPath) {
 }
 
 std::optional<int64_t> FreeBytesFor(const Text& targetPath) {
-  fs::path folder = NativePath(targetPath).parent_path();
-  if (folder.empty()) folder = ".";
-  while (!part_file_platform::Exists(folder) && folder.has_parent_path() &&
-         folder.parent_path() != folder) {
-    folder = folder.parent_path();
-  }
-  return part_file_platform::AvailableBytes(folder);
+  return part_file_platform::AvailableBytes(NearestExistingFolder(targetPath));
 }
 
 bool PromotePartFile(const Text& targetPath, std::string* error) {

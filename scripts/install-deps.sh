@@ -8,6 +8,9 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libcurl4-openssl-dev libssl-dev openssl duktape-dev
   libgtest-dev libcpp-httplib-dev
+  # Keeping the computer awake (the login manager over D-Bus), and the private
+  # bus its tests run on.
+  libdbus-1-dev dbus-daemon
   curl xvfb xauth fonts-wqy-microhei locales
   # Screen-reader tests: a D-Bus session with the accessibility bus; keys sent through the display.
   dbus dbus-bin at-spi2-core xdotool
@@ -15,6 +18,8 @@ packages=(
   clang-format clang-tidy clang libclang-rt-14-dev
   # Windows: the cross toolchain, Wine to run what it builds, the installer compiler.
   g++-mingw-w64-x86-64-posix wine wine64 nsis zip
+  # A FAT image for the Windows program's FAT drive under Wine.
+  dosfstools
   # Screenshots of the Windows program on the virtual display.
   x11-apps netpbm xdotool
   # Linux package: icons, desktop entry and metainfo checks, the .deb and its check.

@@ -14,6 +14,34 @@ build=build/windows
 scripts/build-windows.sh "$build"
 
 export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# A FAT drive F: for the check that refuses files of 4 GiB or more there. Wine
+# tells a drive's file system from its device (dosdevices/f::) when its
+# services start, so the drive is made before them, and a server still running
+# for this prefix is ended first. The device is a FAT image on a loop device,
+# which needs root; without one the test that uses the drive is skipped.
+fat_loop=""
+release_fat_drive() {
+  rm -f "$WINEPREFIX/dosdevices/f:" "$WINEPREFIX/dosdevices/f::"
+  if [ -n "$fat_loop" ]; then losetup -d "$fat_loop" || true; fi
+}
+trap release_fat_drive EXIT
+if [ "$(id -u)" -eq 0 ] && command -v mkfs.vfat >/dev/null; then
+  rm -f "$build/fat.img"
+  truncate -s 64M "$build/fat.img"
+  if mkfs.vfat -F 32 "$build/fat.img" >/dev/null 2>&1; then
+    fat_loop=$(losetup -f --show "$build/fat.img" 2>/dev/null || true)
+  fi
+fi
+if [ -n "$fat_loop" ]; then
+  rm -rf "$build/fat-drive"
+  mkdir -p "$build/fat-drive"
+  ln -sfn "$PWD/$build/fat-drive" "$WINEPREFIX/dosdevices/f:"
+  ln -sfn "$fat_loop" "$WINEPREFIX/dosdevices/f::"
+  export TW_WINE_FAT_FOLDER="$PWD/$build/fat-drive"
+fi
+wineserver -k >/dev/null 2>&1 || true
+
 # One Wine server for the whole run instead of one per test program, with its
 # services started here: started by the first test program, they would hold
 # on to that program's output and keep CTest waiting for it to end.

@@ -58,6 +58,9 @@ SystemTexts Build() {
   t.failNotAFile = g("临时文件不是普通文件，无法写入。");
   t.failNoSpaceBefore = g("磁盘空间不足，需要 ");
   t.failNoSpaceAfter = g(" 可用空间。");
+  t.failFatVolume = g("目标磁盘是 FAT 格式，无法保存 4GB 及以上的文件。");
+  t.inhibitWho = "Tarnwick";
+  t.inhibitWhy = g("正在下载系统镜像");
 
   t.error700 = g("700 当前系统不支持WinHttp服务!");
   t.error701 = g("701 解析URL地址失败!");

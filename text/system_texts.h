@@ -44,6 +44,10 @@ struct SystemTexts {
   Text failNoUrl, failUnreachable, failRefused, failGone, failBrokeOff, failNoRanges, failChanged,
       failWrite, failIncomplete, failBusy, failBadAnswer, failNotAFile;
   Text failNoSpaceBefore, failNoSpaceAfter;  // around the amount still needed
+  Text failFatVolume;                        // a file of 4 GiB or more on a FAT volume
+  // Who keeps the computer awake and why, as the system's list of sleep
+  // inhibitors shows them during a download.
+  Text inhibitWho, inhibitWhy;
 
   // Web access messages.
   Text error700, error701, error702, error703, error704, error705, error707, error708, error709,

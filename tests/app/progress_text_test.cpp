@@ -45,10 +45,11 @@ TEST(FailureMessage, TheAmountNeededIsRoundedUpInTheStatusLinesUnits) {
             "磁盘空间不足，需要 301MB 可用空间。");
   // Every cause has a sentence of its own; none is the bare title.
   const DownloadFailure all[] = {
-      DownloadFailure::kNoUrl,   DownloadFailure::kUnreachable, DownloadFailure::kRefused,
-      DownloadFailure::kGone,    DownloadFailure::kBrokeOff,    DownloadFailure::kNoRanges,
-      DownloadFailure::kChanged, DownloadFailure::kWriteFailed, DownloadFailure::kIncomplete,
-      DownloadFailure::kBusy,    DownloadFailure::kBadAnswer,   DownloadFailure::kNotAFile};
+      DownloadFailure::kNoUrl,    DownloadFailure::kUnreachable, DownloadFailure::kRefused,
+      DownloadFailure::kGone,     DownloadFailure::kBrokeOff,    DownloadFailure::kNoRanges,
+      DownloadFailure::kChanged,  DownloadFailure::kWriteFailed, DownloadFailure::kIncomplete,
+      DownloadFailure::kBusy,     DownloadFailure::kBadAnswer,   DownloadFailure::kNotAFile,
+      DownloadFailure::kFatVolume};
   for (DownloadFailure f : all) {
     EXPECT_NE(GbkToUtf8(FailureMessage(f, 0)), "下载失败") << static_cast<int>(f);
   }

@@ -129,6 +129,42 @@ TEST(ResumeRoad, EachFailureBoxSaysWhy) {
   }
 }
 
+// The platform's 30 s limit on a silent body is the behaviour under test, so
+// this case takes that long. The silence falls at 25% of the file; the status
+// line shows 25% within half a second of it, and from there the program has
+// 34.5 s to act: with the failure box, or by asking for the file again from
+// byte 0 (the stand-in falls silent only once), which then completes.
+TEST(ResumeRoad, ASilenceOnAServerWithoutRangesIsActedOnWithinTheLimit) {
+  constexpr std::size_t kSize = 1048576;
+  const TempFolder logFolder("requests");
+  const fs::path log = logFolder.dir() / "log.txt";
+  Standin standin({"--size", std::to_string(kSize), "--silent-after", std::to_string(kSize / 4),
+                   "--no-ranges", "--request-log", log.string()});
+  Session session;
+  session.UseStandin(standin);
+  ASSERT_EQ(session.Run(kStart + Download("silent") + "wait ^text \\d+ 25% 20000\n" +
+                        "wait-new ^msgbox.下载(失败|完成) 34500\n" + kIdleAgain + "close\n"),
+            0)
+      << session.StandardError();
+  const Record r = session.record();
+  EXPECT_TRUE(r.Starting("timeout ").empty()) << r.Starting("timeout ").at(0);
+  const auto failed = BoxesTitled(r, "下载失败");
+  const auto done = BoxesTitled(r, "下载完成");
+  ASSERT_EQ(failed.size() + done.size(), 1u);
+  const auto requests = FileRequests(log);
+  const fs::path file = session.documents() / "下载的系统镜像" / "silent.iso";
+  if (!failed.empty()) {
+    EXPECT_EQ(failed[0], "msgbox 下载失败\t连接中断，服务器不支持续传。\t确认\t-> 0");
+    EXPECT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(fs::exists(file));
+  } else {
+    ASSERT_EQ(requests.size(), 2u);
+    const std::string again = RangeOf(requests[1]);
+    EXPECT_TRUE(again.empty() || again == "bytes=0-") << again;
+    EXPECT_TRUE(HoldsServedBytes(file, kSize));
+  }
+}
+
 TEST(ResumeRoad, AnExpiredLinkIsRenewedAndTheDownloadCompletes) {
   constexpr std::size_t kSize = 2 * 1048576;
   Standin standin({"--expiring-links", "--size", std::to_string(kSize), "--drop-after",

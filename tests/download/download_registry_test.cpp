@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "tests/download/registry_fixture.h"
 #include "tests/download/report_log.h"
 #include "tests/support/files.h"
 #include "tests/support/http_server.h"
@@ -36,10 +37,10 @@ size_t RegisteredCount() {
                           std::to_string(count) + " registered downloads");
 }
 
-class DownloadRegistryTest : public ::testing::Test {
+class DownloadRegistryTest : public testing::RegistryFixture {
  protected:
   void SetUp() override {
-    CreateDownloadRegistry();
+    RegistryFixture::SetUp();
     body_ = testing::Pattern(2 * 1024 * 1024, 5);
     http_.server().Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content_provider(body_.size(), "application/octet-stream",
@@ -52,13 +53,7 @@ class DownloadRegistryTest : public ::testing::Test {
     });
     http_.Start();
   }
-  void TearDown() override {
-    EXPECT_TRUE(testing::WaitForEngineThreads());
-    ReleaseDownloadRegistry();
-  }
 
-  testing::LocalHttpServer http_;
-  testing::TempFolder folder_;
   std::string body_;
 };
 
