@@ -94,12 +94,17 @@ void CreateMainWindow() {
                                     &ChooseSaveFolder);
 
   w.saveFolderLabel = ui::CreateControl(ControlKind::Label, w.frame, {16, 128, 496, 24});
+  ui::SetAccessibleName(w.saveFolderLabel, t.saveFolderName);
   w.catalogList = ui::CreateControl(ControlKind::ListView, w.frame, {16, 152, 496, 240});
+  ui::SetAccessibleName(w.catalogList, t.catalogListName);
   w.statusLabel = ui::CreateControl(ControlKind::Label, w.frame, {8, 400, 192, 26});
   ui::SetText(w.statusLabel, t.initialStatus);
+  // Read out at every report, so a user who cannot see it still hears the download go on.
+  ui::SetNumber(w.statusLabel, UI_PROP_LIVE, 1);
   w.progressCaption = ui::CreateControl(ControlKind::Label, w.frame, {200, 400, 56, 26});
   ui::SetText(w.progressCaption, t.progressCaption);
   w.progressBar = ui::CreateControl(ControlKind::ProgressBar, w.frame, {256, 400, 256, 32});
+  ui::SetAccessibleName(w.progressBar, t.progressBarName);
   ui::SetNumber(w.progressBar, UI_PROP_RANGE_MAX, 100);
   ui::SetNumber(w.progressBar, UI_PROP_VALUE, 0);
 

@@ -12,6 +12,8 @@ packages=(
   # bus its tests run on.
   libdbus-1-dev dbus-daemon
   curl xvfb xauth fonts-wqy-microhei locales
+  # Screen-reader tests: a D-Bus session with the accessibility bus; keys sent through the display.
+  dbus dbus-bin at-spi2-core xdotool
   # Format and lint checks; fuzzing with libFuzzer.
   clang-format clang-tidy clang libclang-rt-14-dev
   # Windows: the cross toolchain, Wine to run what it builds, the installer compiler.

@@ -50,11 +50,13 @@ wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 status=0
 (cd "$build" && ctest --output-on-failure -j "$(nproc)") || status=$?
 # The download road through tarnwick.exe under Wine, driven from the Linux
-# tree's test program against the stand-in running as a Linux process, and
-# the WinHTTP transport's TLS trust against that tree's servers.
+# tree's test programs against the stand-in running as a Linux process (with
+# the scripted engine, and from the keyboard with the tree's own Win32
+# engine), and the WinHTTP transport's TLS trust against that tree's servers.
 linux=build/linux
 cmake -S . -B "$linux" -G Ninja -DTW_WINDOWS_BUILD_DIR="$PWD/$build" >/dev/null
-cmake --build "$linux" -j "$(nproc)" --target app_wine_e2e_tests net_wine_tests
+cmake --build "$linux" -j "$(nproc)" --target app_wine_e2e_tests app_wine_desktop_e2e_tests \
+  net_wine_tests
 (cd "$linux" && ctest -L wine --output-on-failure -j "$(nproc)") || status=$?
 # The packages, with the scripted engine in them so that the packed program
 # runs with no display; then the zip's and the installer's checks in this prefix.

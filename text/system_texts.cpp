@@ -28,6 +28,9 @@ SystemTexts Build() {
   t.folderButton = g("选择保存位置");
   t.progressCaption = g("进度：");
   t.initialStatus = "0B/s    00:00:00    -";
+  t.catalogListName = g("系统镜像列表");
+  t.progressBarName = g("下载进度");
+  t.saveFolderName = g("保存位置");
 
   t.columnImage = g("系统镜像");
   t.columnSize = g("大小");

@@ -21,6 +21,10 @@ struct SystemTexts {
   Text folderButton;     // 选择保存位置
   Text progressCaption;  // 进度：
   Text initialStatus;    // 0B/s    00:00:00    -
+  // What screen readers call the controls that show no caption of their own.
+  Text catalogListName;  // 系统镜像列表
+  Text progressBarName;  // 下载进度
+  Text saveFolderName;   // 保存位置
 
   // Catalog.
   Text columnImage;        // 系统镜像

@@ -16,7 +16,15 @@
  * empty text has length 2, a one-character text 4. A byte length of 2 or less
  * is read as empty. Buffers made by MakeTextBuffer are passed in and stay the
  * caller's (release them with ReleaseTextBuffer); buffers returned by the
- * engine become the caller's and are released the same way. */
+ * engine become the caller's and are released the same way.
+ *
+ * Keyboard: Tab and Shift+Tab move the focus through the window's toolbar
+ * buttons, the captions laid over picture boxes and the list, in reading order
+ * (rows top to bottom, each left to right), and the focused one shows a focus
+ * mark. Enter or Space on a focused caption raises UI_EVENT_CLICK, on a focused
+ * toolbar button UI_EVENT_TOOLBAR, exactly as a click does. In the boxes Enter
+ * presses the first button (or the one the focus is on) and Esc closes the box
+ * as its close button does. */
 #ifndef TARNWICK_UI_ENGINE_ABI_H
 #define TARNWICK_UI_ENGINE_ABI_H
 
@@ -61,7 +69,14 @@ enum UiProperty {
   UI_PROP_CLIENT_WIDTH = 5, /* number, read only: width of the client area */
   UI_PROP_ROW_COUNT = 6,    /* number, read only: list's row count */
   UI_PROP_BACKGROUND = 7,   /* data: a background image; an empty text clears it */
-  UI_PROP_TASK_STATE = 8    /* number: a progress bar's UiTaskState */
+  UI_PROP_TASK_STATE = 8,   /* number: a progress bar's UiTaskState */
+  /* text: what screen readers call the control. Without one a control is called
+   * by what it shows: a label by its text, the window by its title, a picture
+   * box by the caption laid over it. A label named this way offers its text as
+   * the description. */
+  UI_PROP_ACCESSIBLE_NAME = 9,
+  UI_PROP_LIVE = 10 /* number: non-zero makes a label a status line, whose every new
+                     * text screen readers announce */
 };
 
 /* What the task a progress bar follows is doing. Where the desktop shows

@@ -62,6 +62,12 @@ Text TakeText(UiText* buffer) {
   return text;
 }
 
+void SetTextProperty(UiControl control, int32_t property, const Text& text) {
+  Buffer buffer(text);
+  UiValue value{0, buffer.get()};
+  gEngine.ControlSendMessage(control, UI_MSG_SET, property, &value);
+}
+
 }  // namespace
 
 bool Start(const EngineSearch& search) {
@@ -106,10 +112,10 @@ UiControl CreateTimer(int32_t intervalMs, EventHandler handler) {
   return gEngine.EngineCreateTimer(intervalMs, &Dispatch, KeepHandler(std::move(handler)));
 }
 
-void SetText(UiControl control, const Text& text) {
-  Buffer buffer(text);
-  UiValue value{0, buffer.get()};
-  gEngine.ControlSendMessage(control, UI_MSG_SET, UI_PROP_TEXT, &value);
+void SetText(UiControl control, const Text& text) { SetTextProperty(control, UI_PROP_TEXT, text); }
+
+void SetAccessibleName(UiControl control, const Text& name) {
+  SetTextProperty(control, UI_PROP_ACCESSIBLE_NAME, name);
 }
 
 Text GetText(UiControl control) {
@@ -129,11 +135,7 @@ int64_t GetNumber(UiControl control, int32_t property) {
   return value.number;
 }
 
-void ClearBackground(UiControl control) {
-  Buffer empty(Text{});
-  UiValue value{0, empty.get()};
-  gEngine.ControlSendMessage(control, UI_MSG_SET, UI_PROP_BACKGROUND, &value);
-}
+void ClearBackground(UiControl control) { SetTextProperty(control, UI_PROP_BACKGROUND, Text{}); }
 
 void SetBusyCursor(UiControl window, bool busy) {
   gEngine.ControlSetBusyCursor(window, busy ? 1 : 0);

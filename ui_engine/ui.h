@@ -35,6 +35,8 @@ UiControl CreateTimer(int32_t intervalMs, EventHandler handler);
 
 void SetText(UiControl control, const Text& text);
 Text GetText(UiControl control);
+// What screen readers call a control that shows no caption of its own.
+void SetAccessibleName(UiControl control, const Text& name);
 void SetNumber(UiControl control, int32_t property, int64_t value);
 int64_t GetNumber(UiControl control, int32_t property);
 void ClearBackground(UiControl control);

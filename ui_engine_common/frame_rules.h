@@ -1,6 +1,6 @@
 // The rules every program window keeps, whatever draws it: its title and
-// background image are properties, and the program hears of its creation
-// before the window first shows.
+// background image are properties, the title names it to screen readers, and
+// the program hears of its creation before the window first shows.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,7 @@ class FrameProperties : public Base {
   int32_t SetProperty(int32_t property, const UiValue& value) override {
     if (property == UI_PROP_TEXT) {
       SetTitle(ReadUnits(value.text));
+      this->AccessibilityChanged();
     } else if (property == UI_PROP_BACKGROUND) {
       SetBackground(ReadByteView(value.text));
     } else {
@@ -51,6 +52,7 @@ class FrameProperties : public Base {
 
  protected:
   virtual std::u16string Title() const = 0;
+  std::u16string ShownName() const override { return Title(); }
   virtual void SetTitle(const std::u16string& title) = 0;
   // Bytes the engine cannot decode leave the plain skin, as no bytes do.
   virtual void SetBackground(std::string_view bytes) = 0;

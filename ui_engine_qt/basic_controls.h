@@ -25,7 +25,9 @@ class ProgressBar : public QProgressBar, public ProgressProperties<Control> {
   void SetMaximum(int32_t top) override { setMaximum(top); }
 };
 
-// A click on a button reports the button's 0-based index at the time of the click.
+// A click on a button reports the button's 0-based index at the time of the
+// click. Each button is a stop of the keyboard's focus, pressed with Enter or
+// Space as a click presses it.
 class ToolBar : public QToolBar, public Control, public ToolBarRole {
  public:
   ToolBar(QWidget* parent, UiEventCallback callback, void* context);
@@ -33,6 +35,10 @@ class ToolBar : public QToolBar, public Control, public ToolBarRole {
   QObject* Object() override { return this; }
   QWidget* Widget() override { return this; }
   int32_t InsertButton(int32_t position, const std::u16string& caption) override;
+
+ protected:
+  // The buttons' Enter and their focus mark.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // Ticks with UI_EVENT_TIMER; an interval of 0 or less stops it.

@@ -24,6 +24,18 @@ UiControl Register(Control* control) {
   return handle;
 }
 
+void Control::AccessibilityChanged() {
+  QWidget* widget = Widget();
+  if (widget == nullptr) return;
+  const QString name = QString::fromStdU16String(AccessibleName());
+  const QString description = QString::fromStdU16String(AccessibleDescription());
+  // Each change is announced, so one that changes nothing is left out.
+  if (widget->accessibleName() != name) widget->setAccessibleName(name);
+  if (widget->accessibleDescription() != description) {
+    widget->setAccessibleDescription(description);
+  }
+}
+
 ControlCore* FindControlCore(UiControl handle) { return FindControl(handle); }
 
 Control* FindControl(UiControl handle) {

@@ -16,6 +16,11 @@ class Control : public ControlCore {
 
   virtual QObject* Object() = 0;
   virtual QWidget* Widget() { return nullptr; }
+
+ protected:
+  // Qt's own accessibility reads the widget's name and description; changing
+  // them tells screen readers.
+  void AccessibilityChanged() override;
 };
 
 // Gives `control` a handle; the handle dies with the control's object.

@@ -88,6 +88,15 @@ class SkinnedBox : public QDialog {
 
   QVBoxLayout* Layout() const { return layout_; }
 
+  // Runs the box; the keyboard then goes back to the window it covered, which
+  // without a window manager nobody else would give it to.
+  int Run() {
+    const int result = exec();
+    QWidget* owner = parentWidget();
+    if (owner != nullptr && owner->isVisible()) owner->activateWindow();
+    return result;
+  }
+
  protected:
   void paintEvent(QPaintEvent*) override { skin_.Paint(); }
   void resizeEvent(QResizeEvent*) override { skin_.Resized(); }
@@ -143,7 +152,7 @@ int ShowMessageBox(const std::u16string& title, const std::u16string& message,
     row->addWidget(button);
   }
   layout->addLayout(row);
-  return box.exec() - 1;
+  return box.Run() - 1;
 }
 
 std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& buttonCaption,
@@ -153,6 +162,8 @@ std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& 
   auto* row = new QHBoxLayout;
   auto* edit = new QLineEdit(&box);
   edit->setMinimumWidth(260);
+  // The prompt is the box's title, which names no field to a screen reader.
+  edit->setAccessibleName(QString::fromStdU16String(prompt));
   auto* button = new QPushButton(ButtonText(QString::fromStdU16String(buttonCaption)), &box);
   button->setDefault(true);
   QObject::connect(button, &QPushButton::clicked, &box, &QDialog::accept);
@@ -160,7 +171,7 @@ std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& 
   row->addWidget(button);
   layout->addLayout(row);
   edit->setFocus();
-  const bool accepted = box.exec() == QDialog::Accepted;
+  const bool accepted = box.Run() == QDialog::Accepted;
   if (dismissed != nullptr) *dismissed = !accepted;
   return edit->text().toStdU16String();
 }

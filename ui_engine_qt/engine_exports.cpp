@@ -44,6 +44,20 @@ Control* MakeControl(Kind kind, QWidget* parent, UiEventCallback callback, void*
   return nullptr;
 }
 
+// The first control after `from` in its window's focus chain that Tab could reach.
+void FocusNextAfter(QWidget* from) {
+  QWidget* window = from->window();
+  for (QWidget* next = from->nextInFocusChain(); next != from && next != nullptr;
+       next = next->nextInFocusChain()) {
+    const bool reachable = (next->focusPolicy() & Qt::TabFocus) != 0 && next->isEnabled() &&
+                           next->isVisibleTo(window) && window->isAncestorOf(next);
+    if (reachable) {
+      next->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 UiControl tw::engine::CreateControl(Kind kind, UiControl parent, int32_t left, int32_t top,
@@ -104,7 +118,15 @@ void ControlShow(UiControl window) {
 
 void ControlSetEnabled(UiControl control, int32_t enabled) {
   RunOnUiThread([&] {
-    if (QWidget* widget = FindWidget(control)) widget->setEnabled(enabled != 0);
+    QWidget* widget = FindWidget(control);
+    if (widget == nullptr) return;
+    QWidget* focus = widget->window()->focusWidget();
+    const bool hadFocus = focus != nullptr && (focus == widget || widget->isAncestorOf(focus));
+    widget->setEnabled(enabled != 0);
+    // Qt drops the focus of a control disabled under it; the keyboard goes on
+    // to the next control instead (from a button the program is now busy
+    // with, on to the one that cancels it).
+    if (hadFocus && enabled == 0) FocusNextAfter(focus);
   });
 }
 

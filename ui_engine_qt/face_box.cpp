@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "ui_engine_qt/text_buffer.h"
+#include "ui_engine_qt/text_label.h"
 
 namespace tw::engine {
 namespace {
@@ -45,6 +46,15 @@ int32_t FaceBox::SetProperty(int32_t property, const UiValue& value) {
   image_ = image;
   update();
   return 1;
+}
+
+std::u16string FaceBox::ShownName() const {
+  for (const QObject* child : children()) {
+    if (const auto* caption = dynamic_cast<const TextLabel*>(child)) {
+      return caption->text().toStdU16String();
+    }
+  }
+  return {};
 }
 
 double FaceBox::HighlightShare() const {

@@ -1,5 +1,6 @@
 // A picture box drawn as a button face. Its look follows the hover level:
 // 0 is the face at rest, 8 the full highlight, in between a blend of the two.
+// Screen readers call it by the caption laid over it.
 #pragma once
 
 #include <QPixmap>
@@ -21,9 +22,12 @@ class FaceBox : public QWidget, public Control {
 
   // How far the face is highlighted, 0..1, whatever level was stored.
   double HighlightShare() const;
+  // The face is named by its caption, so its name follows the caption's text.
+  void CaptionChanged() { AccessibilityChanged(); }
 
  protected:
   void HoverLevelChanged() override { update(); }
+  std::u16string ShownName() const override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;

@@ -2,6 +2,9 @@
 
 #include <QCloseEvent>
 #include <QMouseEvent>
+#include <vector>
+
+#include "ui_engine_common/reading_order.h"
 
 namespace tw::engine {
 
@@ -27,8 +30,26 @@ void FrameWindow::SetBackground(std::string_view bytes) {
 
 void FrameWindow::ShowNow() {
   show();
+  // Once shown, the toolbar has laid out its buttons where they are read.
+  OrderFocus();
   raise();
   activateWindow();
+}
+
+void FrameWindow::OrderFocus() {
+  std::vector<QWidget*> stops;
+  std::vector<Place> places;
+  for (QWidget* child : findChildren<QWidget*>()) {
+    if ((child->focusPolicy() & Qt::TabFocus) == 0 || child->isHidden()) continue;
+    const QPoint at = child->mapTo(this, QPoint(0, 0));
+    stops.push_back(child);
+    places.push_back({at.x(), at.y(), child->width(), child->height()});
+  }
+  QWidget* previous = nullptr;
+  for (const size_t index : ReadingOrder(places)) {
+    if (previous != nullptr) setTabOrder(previous, stops[index]);
+    previous = stops[index];
+  }
 }
 
 void FrameWindow::closeEvent(QCloseEvent* event) {

@@ -1,4 +1,5 @@
-// The program's top-level window: fixed size, wearing the engine's skin.
+// The program's top-level window: fixed size, wearing the engine's skin. Tab
+// takes the focus through its controls in reading order.
 #pragma once
 
 #include <QPixmap>
@@ -32,6 +33,8 @@ class FrameWindow : public QWidget, public FrameProperties<Control> {
   void mouseReleaseEvent(QMouseEvent*) override { skin_.Release(); }
 
  private:
+  void OrderFocus();
+
   Skin skin_;
   QPixmap background_;
 };

@@ -2,7 +2,10 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPainter>
 #include <QScrollBar>
+
+#include "ui_engine_qt/skin.h"
 
 namespace tw::engine {
 
@@ -80,6 +83,19 @@ void ListView::SelectRow(int32_t row) {
   selectionModel()->setCurrentIndex(
       index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   scrollTo(index);
+}
+
+void ListView::paintEvent(QPaintEvent* event) {
+  QTreeView::paintEvent(event);
+  const QModelIndex current = currentIndex();
+  if (!hasFocus() || !current.isValid()) return;
+  // The whole row, as it is selected: from its first shown column to its last.
+  QRect row;
+  for (int column = 0; column < model_->columnCount(); ++column) {
+    if (!isColumnHidden(column)) row = row.united(visualRect(current.siblingAtColumn(column)));
+  }
+  QPainter painter(viewport());
+  DrawFocusMark(painter, QRectF(row).adjusted(1.5, 1.5, -1.5, -1.5));
 }
 
 int32_t ListView::RowCount() const { return model_->rowCount(); }

@@ -26,6 +26,10 @@ class ListView : public QTreeView, public ListProperties<Control> {
   int32_t SelectedRow() const override;
   void SelectRow(int32_t row) override;
 
+ protected:
+  // The current row carries the focus mark while the list has the focus.
+  void paintEvent(QPaintEvent* event) override;
+
  private:
   int32_t RowCount() const override;
   int32_t ListClientWidth() const override;

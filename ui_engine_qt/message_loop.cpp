@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "ui_engine_qt/accessibility.h"
 #include "ui_engine_qt/dialogs.h"
 #include "ui_engine_qt/ui_thread.h"
 
@@ -126,6 +127,7 @@ bool StartApplication() {
   // while the character type stays the user's.
   std::setlocale(LC_NUMERIC, "C");  // NOLINT(concurrency-mt-unsafe)
   LoadChineseTranslations(app);
+  InstallAccessibility();
   // Closing the window is reported to the program, which ends the loop itself.
   app->setQuitOnLastWindowClosed(false);
   BindUiThread();

@@ -41,6 +41,15 @@ class CloseButton : public QAbstractButton {
 
 }  // namespace
 
+void DrawFocusMark(QPainter& painter, const QRectF& area) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(0x1a, 0x3f, 0x73), 1.5, Qt::DashLine));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRoundedRect(area, 4, 4);
+  painter.restore();
+}
+
 Skin::Skin(QWidget* window) : window_(window), closeButton_(new CloseButton(window)) {
   closeButton_->resize(40, kTitleHeight - 2);
   QObject::connect(closeButton_, &QAbstractButton::clicked, window, [window] { window->close(); });

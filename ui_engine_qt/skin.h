@@ -9,8 +9,13 @@
 #include <QWidget>
 
 class QMouseEvent;
+class QPainter;
 
 namespace tw::engine {
+
+// The mark of the control the keyboard's focus is on, within `area`: dashed,
+// so it does not pass for the hover highlight's solid border.
+void DrawFocusMark(QPainter& painter, const QRectF& area);
 
 class Skin {
  public:

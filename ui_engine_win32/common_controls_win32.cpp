@@ -6,7 +6,9 @@
 
 #include "ui_engine_common/captions.h"
 #include "ui_engine_common/list_rules.h"
+#include "ui_engine_win32/accessible_win32.h"
 #include "ui_engine_win32/frame_win32.h"
+#include "ui_engine_win32/paint_win32.h"
 #include "ui_engine_win32/taskbar_win32.h"
 #include "ui_engine_win32/ui_thread_win32.h"
 
@@ -123,6 +125,78 @@ LRESULT ToolBar::Command(WPARAM wParam, LPARAM) {
       static_cast<int32_t>(SendMessageW(Window(), TB_COMMANDTOINDEX, LOWORD(wParam), 0));
   if (index >= 0) Emit(UI_EVENT_TOOLBAR, index);
   return 0;
+}
+
+LRESULT ToolBar::Notify(NMHDR* header) {
+  if (header->code != NM_CUSTOMDRAW) return 0;
+  // The system draws each button; the focused one gets the mark over it.
+  auto* draw = reinterpret_cast<NMTBCUSTOMDRAW*>(header);
+  switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+      return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+      return CDRF_NOTIFYPOSTPAINT;
+    case CDDS_ITEMPOSTPAINT: {
+      const auto index =
+          static_cast<int>(SendMessageW(Window(), TB_COMMANDTOINDEX, draw->nmcd.dwItemSpec, 0));
+      if (index >= 0 && index == FocusedButton()) {
+        DrawFocusMark(draw->nmcd.hdc, draw->nmcd.rc, 1, DpiOf(Window()));
+      }
+      return CDRF_DODEFAULT;
+    }
+    default:
+      return CDRF_DODEFAULT;
+  }
+}
+
+LRESULT ToolBar::SystemMessage(UINT message, WPARAM, LPARAM, bool* handled) {
+  *handled = false;
+  if (message == WM_KILLFOCUS) {
+    // The toolbar's own highlight of the button the keyboard was on goes too.
+    SendMessageW(Window(), TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
+    Repaint();
+  }
+  return 0;
+}
+
+void ToolBar::Repaint() {
+  // The flat toolbar is see-through: its parent paints behind the buttons,
+  // which takes an old mark away.
+  InvalidateRect(Window(), nullptr, TRUE);
+}
+
+int ToolBar::ButtonCount() const {
+  return static_cast<int>(SendMessageW(Window(), TB_BUTTONCOUNT, 0, 0));
+}
+
+RECT ToolBar::ButtonArea(int index) const {
+  RECT area{};
+  SendMessageW(Window(), TB_GETITEMRECT, static_cast<WPARAM>(index),
+               reinterpret_cast<LPARAM>(&area));
+  return area;
+}
+
+bool ToolBar::ButtonEnabled(int index) const {
+  TBBUTTON button{};
+  if (!SendMessageW(Window(), TB_GETBUTTON, static_cast<WPARAM>(index),
+                    reinterpret_cast<LPARAM>(&button))) {
+    return false;
+  }
+  return SendMessageW(Window(), TB_ISBUTTONENABLED, static_cast<WPARAM>(button.idCommand), 0) != 0;
+}
+
+void ToolBar::FocusButton(int index) {
+  focusedButton_ = index;
+  if (GetFocus() != Window()) SetFocus(Window());
+  // The toolbar highlights the button the keyboard is on as it would under the pointer.
+  SendMessageW(Window(), TB_SETHOTITEM, static_cast<WPARAM>(index), 0);
+  Repaint();
+  TellButtonFocused(Window(), index);
+}
+
+void ToolBar::PressFocusedButton() {
+  const int index = FocusedButton();
+  if (index >= 0 && ButtonEnabled(index)) Emit(UI_EVENT_TOOLBAR, index);
 }
 
 EngineTimer::~EngineTimer() { KillTimer(MessageWindow(), static_cast<UINT_PTR>(Handle())); }

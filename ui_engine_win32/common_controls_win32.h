@@ -32,16 +32,32 @@ class ProgressBar : public ProgressProperties<Control> {
   void ShowTask();
 };
 
+// Each button is a stop of the keyboard's focus, which the toolbar window
+// holds while one of its buttons has it; the toolbar marks that button.
 class ToolBar : public Control, public ToolBarRole {
  public:
   using Control::Control;
   bool Create(HWND parent, int left, int top, int width, int height);
   int32_t InsertButton(int32_t position, const std::u16string& caption) override;
   LRESULT Command(WPARAM wParam, LPARAM lParam) override;
+  LRESULT Notify(NMHDR* header) override;
+  LRESULT SystemMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
+
+  int ButtonCount() const;
+  RECT ButtonArea(int index) const;  // within the toolbar
+  bool ButtonEnabled(int index) const;
+  // The button the focus is on while the toolbar has it; -1 for none.
+  int FocusedButton() const { return GetFocus() == Window() ? focusedButton_ : -1; }
+  void FocusButton(int index);
+  // Enter or Space on the focused button: its click.
+  void PressFocusedButton();
   void DpiChanged(Dpi from, Dpi to) override;
 
  private:
+  void Repaint();
+
   int nextCommand_ = 100;
+  int focusedButton_ = -1;
 };
 
 class EngineTimer : public Control, public TimerRole {

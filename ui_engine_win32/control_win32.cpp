@@ -6,6 +6,8 @@
 #include <map>
 #include <utility>
 
+#include "ui_engine_win32/accessible_win32.h"
+#include "ui_engine_win32/focus_win32.h"
 #include "ui_engine_win32/frame_win32.h"
 
 namespace tw::engine {
@@ -79,6 +81,13 @@ void Control::DpiChanged(Dpi, Dpi to) {
                place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Control::AccessibilityChanged() {
+  if (window_ == nullptr) return;
+  if (!ShowsWindowText()) SetWindowTextW(window_, Wide(AccessibleName()).c_str());
+  TellNameChanged(window_);
+  if (Live()) MarkLive(window_);
+}
+
 void Control::Attach(HWND window) {
   window_ = window;
   handle_ = gNextHandle++;
@@ -140,6 +149,11 @@ void ControlWindowDestroyed(HWND window) {
   if (doomed == gDoomed.end()) return;
   delete doomed->second;
   gDoomed.erase(doomed);
+}
+
+bool AnswerAlike(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* answer) {
+  if (message == WM_SETFOCUS) RememberFocus(window);
+  return message == WM_GETOBJECT && AnswerGetObject(window, wParam, lParam, answer);
 }
 
 LRESULT ForwardChildMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
@@ -205,6 +219,7 @@ LRESULT CALLBACK OwnWindowControl::Procedure(HWND window, UINT message, WPARAM w
   if (self == nullptr || self->Window() != window) {
     return DefWindowProcW(window, message, wParam, lParam);
   }
+  if (LRESULT answer = 0; AnswerAlike(window, message, wParam, lParam, &answer)) return answer;
   return self->WindowMessage(message, wParam, lParam);
 }
 
@@ -215,6 +230,13 @@ LRESULT CALLBACK WatchProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, WatchProcedure, id);
     ControlWindowDestroyed(window);
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+  if (LRESULT answer = 0; AnswerAlike(window, message, wParam, lParam, &answer)) return answer;
+  if (Control* control = ControlOfWindow(window)) {
+    bool handled = false;
+    const LRESULT answer = control->SystemMessage(message, wParam, lParam, &handled);
+    if (handled) return answer;
   }
   return DefSubclassProc(window, message, wParam, lParam);
 }
@@ -222,6 +244,14 @@ LRESULT CALLBACK WatchProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 void WatchSystemWindow(HWND window) { SetWindowSubclass(window, WatchProcedure, 1, 0); }
+
+bool EnabledWithin(HWND window) {
+  for (HWND at = window; at != nullptr; at = GetAncestor(at, GA_PARENT)) {
+    if (!IsWindowEnabled(at)) return false;
+    if (GetAncestor(at, GA_ROOT) == at) break;
+  }
+  return window != nullptr;
+}
 
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);

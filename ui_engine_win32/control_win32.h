@@ -36,10 +36,30 @@ class Control : public ControlCore {
   // control they are about.
   virtual LRESULT Command(WPARAM, LPARAM) { return 0; }
   virtual LRESULT Notify(NMHDR*) { return 0; }
+  // A message to the window of a system class, before the class has it; true
+  // in `handled` keeps it from the class.
+  virtual LRESULT SystemMessage(UINT, WPARAM, LPARAM, bool* handled) {
+    *handled = false;
+    return 0;
+  }
+
+  // For screen readers: the role the system cannot tell from the window's
+  // class (0 leaves the system's), whether the keyboard's focus stops here,
+  // and whether pressing it is a click.
+  virtual LONG AccessibleRole() const { return 0; }
+  virtual bool TakesFocus() const { return false; }
+  virtual bool Pressable() const { return false; }
 
   // Gives the control a handle; a control with a window is found through it
   // ("UiEngine_Control" on the window) and dies with it.
   void Attach(HWND window);
+
+ protected:
+  // Screen readers are told of a new name; a control whose window shows no
+  // text of its own carries the name as its window text, where tools and the
+  // system's own accessibility look for it.
+  void AccessibilityChanged() override;
+  virtual bool ShowsWindowText() const { return false; }
 
  private:
   HWND window_ = nullptr;
@@ -65,8 +85,13 @@ class OwnWindowControl : public Control {
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
-// A control over a window of a system class: the window's end frees it.
+// A control over a window of a system class: the window's end frees it, and
+// its messages reach the control's SystemMessage first.
 void WatchSystemWindow(HWND window);
+
+// Enabled, and so is every window it sits in: a caption in a disabled face
+// takes no input, though its own window is not disabled.
+bool EnabledWithin(HWND window);
 
 // Null for 0, unknown or destroyed handles.
 Control* FindControl(UiControl handle);
@@ -81,6 +106,11 @@ void Forget(Control* control);
 // Forgets the controls of `window` and the windows inside it, which stay
 // until the window is destroyed.
 void ForgetTree(HWND window);
+
+// What every control's window answers alike, whatever its class: screen
+// readers' questions; and its program window notes where the focus went.
+// True when `answer` is the message's.
+bool AnswerAlike(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* answer);
 
 // The window procedure of every window class the engine registers: it routes
 // child notifications and frees the control when its window goes.

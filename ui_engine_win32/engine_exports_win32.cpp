@@ -9,6 +9,7 @@
 #include "ui_engine_win32/common_controls_win32.h"
 #include "ui_engine_win32/control_win32.h"
 #include "ui_engine_win32/face_label_win32.h"
+#include "ui_engine_win32/focus_win32.h"
 #include "ui_engine_win32/frame_win32.h"
 #include "ui_engine_win32/list_view_win32.h"
 #include "ui_engine_win32/ui_thread_win32.h"
@@ -140,7 +141,15 @@ void ControlShow(UiControl window) {
 
 void ControlSetEnabled(UiControl control, int32_t enabled) {
   RunOnUiThread([&] {
-    if (HWND found = FindWindowOf(control)) EnableWindow(found, enabled != 0 ? TRUE : FALSE);
+    HWND found = FindWindowOf(control);
+    if (found == nullptr) return;
+    HWND focus = GetFocus();
+    const bool hadFocus = focus != nullptr && (focus == found || IsChild(found, focus));
+    EnableWindow(found, enabled != 0 ? TRUE : FALSE);
+    // The keyboard goes on to the next control rather than staying on one that
+    // takes no input (from a button the program is now busy with, on to the
+    // one that cancels it).
+    if (hadFocus && enabled == 0) HandFocusOn(focus);
   });
 }
 

@@ -1,10 +1,13 @@
 #include "ui_engine_win32/face_label_win32.h"
 
+#include <oleacc.h>
 #include <windowsx.h>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
+#include "ui_engine_win32/accessible_win32.h"
 #include "ui_engine_win32/frame_win32.h"
 #include "ui_engine_win32/paint_win32.h"
 
@@ -94,6 +97,16 @@ int32_t FaceBox::SetProperty(int32_t property, const UiValue& value) {
   return 1;
 }
 
+std::u16string FaceBox::ShownName() const {
+  for (HWND child = GetWindow(Window(), GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    // A caption's window text is its text.
+    if (dynamic_cast<TextLabel*>(ControlOfWindow(child)) != nullptr)
+      return Units(WindowText(child));
+  }
+  return {};
+}
+
 void FaceBox::HoverLevelChanged() {
   // The caption shows the face through itself, so it is drawn again as well.
   RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
@@ -135,11 +148,46 @@ bool TextLabel::Create(HWND parent, bool caption, int left, int top, int width, 
 
 int32_t TextLabel::SetProperty(int32_t property, const UiValue& value) {
   if (property != UI_PROP_TEXT) return Control::SetProperty(property, value);
-  text_ = Wide(ReadUnits(value.text));
-  // Screen readers and window tools read the window's own text.
+  std::wstring text = Wide(ReadUnits(value.text));
+  if (text == text_) return 1;  // nothing new to draw or announce
+  text_ = std::move(text);
+  // Window tools read the window's own text.
   SetWindowTextW(Window(), text_.c_str());
   InvalidateRect(Window(), nullptr, FALSE);
+  // The text is the name, or beside a name the program gave.
+  if (Named()) {
+    TellDescriptionChanged(Window());
+  } else {
+    TellNameChanged(Window());
+  }
+  if (Live()) TellLiveRegionChanged(Window());
+  // A face is named by its caption.
+  if (caption_) TellNameChanged(GetParent(Window()));
   return 1;
+}
+
+LONG TextLabel::AccessibleRole() const {
+  if (caption_) return ROLE_SYSTEM_PUSHBUTTON;
+  return Live() ? ROLE_SYSTEM_STATUSBAR : ROLE_SYSTEM_STATICTEXT;
+}
+
+LRESULT TextLabel::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateRect(Window(), nullptr, FALSE);
+      return 0;
+    case WM_LBUTTONDOWN:
+      // A button takes the focus when clicked, as the keyboard leaves it there.
+      if (caption_) SetFocus(Window());
+      break;
+    case kPressFromScreenReader:
+      if (caption_ && EnabledWithin(Window())) Press();
+      return 0;
+    default:
+      break;
+  }
+  return PaintedControl::WindowMessage(message, wParam, lParam);
 }
 
 int32_t TextLabel::GetProperty(int32_t property, UiValue* value) {
@@ -161,6 +209,7 @@ void TextLabel::Draw(HDC dc, const RECT& client) const {
                       (caption_ ? DT_CENTER : DT_LEFT | DT_PATH_ELLIPSIS);
   DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &area, format);
   SelectObject(dc, oldFont);
+  if (caption_ && GetFocus() == Window()) DrawFocusMark(dc, client, 4, dpi);
 }
 
 }  // namespace tw::engine

@@ -44,6 +44,8 @@ class FaceBox : public PaintedControl {
 
  protected:
   void HoverLevelChanged() override;
+  // Screen readers call the face by the caption laid over it.
+  std::u16string ShownName() const override;
   void Draw(HDC dc, const RECT& client) const override;
   LPCWSTR Cursor() const override { return IDC_HAND; }
 
@@ -54,15 +56,27 @@ class FaceBox : public PaintedControl {
 class TextLabel : public PaintedControl {
  public:
   using PaintedControl::PaintedControl;
-  // A label inside a face is its caption: centred, larger, with a hand pointer.
+  // A label inside a face is its caption: centred, larger, with a hand
+  // pointer, and a button to the keyboard and to screen readers.
   bool Create(HWND parent, bool caption, int left, int top, int width, int height);
 
   int32_t SetProperty(int32_t property, const UiValue& value) override;
   int32_t GetProperty(int32_t property, UiValue* value) override;
 
+  bool IsCaption() const { return caption_; }
+  // What a click does; the keyboard and screen readers press the caption too.
+  void Press() { Emit(UI_EVENT_CLICK); }
+
+  LONG AccessibleRole() const override;
+  bool TakesFocus() const override { return caption_; }
+  bool Pressable() const override { return caption_; }
+
  protected:
+  LRESULT WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void Draw(HDC dc, const RECT& client) const override;
   LPCWSTR Cursor() const override { return caption_ ? IDC_HAND : IDC_ARROW; }
+  std::u16string ShownName() const override { return Units(text_); }
+  bool ShowsWindowText() const override { return true; }
 
  private:
   std::wstring text_;

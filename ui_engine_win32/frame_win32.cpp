@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "ui_engine_win32/focus_win32.h"
 #include "ui_engine_win32/paint_win32.h"
 
 namespace tw::engine {
@@ -148,6 +149,13 @@ LRESULT FrameWindow::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ReleaseCapture();
         if (closeHot_) PostMessageW(window, WM_CLOSE, 0, 0);
       }
+      return 0;
+    case WM_ACTIVATE:
+      // Not the window itself: it takes no keys of its own. Minimised, nothing does.
+      if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) RestoreFocus(window);
+      return 0;
+    case WM_SETFOCUS:
+      RestoreFocus(window);
       return 0;
     case WM_DPICHANGED:
       MoveToDpi(Dpi(HIWORD(wParam)), *reinterpret_cast<const RECT*>(lParam));

@@ -1,6 +1,7 @@
 // The program's window: a frameless top-level window with the engine's own
 // skin (title bar, close button, border). Closing it is only reported; whether
-// that ends the program is the program's decision.
+// that ends the program is the program's decision. Active, it gives the
+// keyboard to the control that last had it, else to its first stop.
 #pragma once
 
 #include <string>
@@ -22,6 +23,10 @@ class FrameWindow : public FrameProperties<OwnWindowControl> {
   void SetBusy(bool busy);
   bool Busy() const { return busy_; }
 
+  // The control that last had the keyboard's focus in the window.
+  void NoteFocus(HWND window) { lastFocus_ = window; }
+  HWND LastFocus() const { return lastFocus_; }
+
  protected:
   LRESULT WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   std::u16string Title() const override { return Units(title_); }
@@ -29,6 +34,7 @@ class FrameWindow : public FrameProperties<OwnWindowControl> {
   void SetBackground(std::string_view bytes) override;
   int32_t FrameClientWidth() const override { return ClientWidth(); }
   void ShowNow() override;
+  bool ShowsWindowText() const override { return true; }
 
  private:
   void SetCloseHot(bool hot);
@@ -40,6 +46,7 @@ class FrameWindow : public FrameProperties<OwnWindowControl> {
   bool busy_ = false;
   bool closeHot_ = false;
   bool closePressed_ = false;
+  HWND lastFocus_ = nullptr;
 };
 
 // The window the program shows, for boxes to be modal to; null when none shows.

@@ -18,6 +18,7 @@ class ListView : public ListProperties<Control> {
   bool Create(HWND parent, int left, int top, int width, int height);
 
   LRESULT Notify(NMHDR* header) override;
+  bool TakesFocus() const override { return true; }
   void DpiChanged(Dpi from, Dpi to) override;
 
   int32_t InsertColumn(int32_t position, const std::u16string& title, int32_t width) override;

@@ -63,6 +63,21 @@ void FillVertical(HDC dc, const RECT& area, COLORREF top, COLORREF bottom) {
   GradientFill(dc, corners, 2, &rect, 1, GRADIENT_FILL_RECT_V);
 }
 
+void DrawFocusMark(HDC dc, const RECT& area, int inset, Dpi dpi) {
+  // A geometric pen: a cosmetic one dashes at one pixel only.
+  const LOGBRUSH ink{BS_SOLID, RGB(0x1a, 0x3f, 0x73), 0};
+  HPEN dashes = ExtCreatePen(PS_GEOMETRIC | PS_DASH | PS_ENDCAP_FLAT, dpi.Px(1), &ink, 0, nullptr);
+  HGDIOBJ oldPen = SelectObject(dc, dashes);
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const int in = dpi.Px(inset), corner = dpi.Px(8);
+  RoundRect(dc, area.left + in, area.top + in, area.right - in, area.bottom - in, corner, corner);
+  SetBkMode(dc, oldMode);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(dashes);
+}
+
 RECT CloseButtonRect(const RECT& client, Dpi dpi) {
   return RECT{client.right - dpi.Px(kCloseWidth) - 1, 1, client.right - 1,
               dpi.Px(kTitleHeight) - 1};

@@ -23,6 +23,11 @@ void DrawParentBehind(HWND window, HDC dc);
 void FillVertical(HDC dc, const RECT& area, COLORREF top, COLORREF bottom);
 COLORREF Blend(COLORREF from, COLORREF to, double share);
 
+// The mark of the control the keyboard's focus is on, `inset` pixels (at 96
+// DPI) within `area`: dashed, so it does not pass for the hover highlight's
+// solid border.
+void DrawFocusMark(HDC dc, const RECT& area, int inset, Dpi dpi);
+
 // The skin of the frame and of the engine's boxes: a body, a title bar with
 // the title and a close button, a border. Sizes at 96 DPI.
 constexpr int kTitleHeight = 30;

@@ -5,6 +5,7 @@
 
 #include "ui_engine_common/call_queue.h"
 #include "ui_engine_win32/control_win32.h"
+#include "ui_engine_win32/focus_win32.h"
 
 namespace tw::engine {
 namespace {
@@ -112,6 +113,7 @@ int32_t RunLoop() {
       break;
     }
     if (got < 0) break;
+    if (HandleWindowKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -130,6 +132,7 @@ void ProcessQueued() {
       PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
+    if (HandleWindowKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

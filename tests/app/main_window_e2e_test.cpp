@@ -54,6 +54,19 @@ TEST(Startup, WindowThenCatalogOnceAfterTheTimer) {
   EXPECT_EQ(r.Starting("row " + l + " ").size(), 4u);
   EXPECT_EQ(r.Starting("tick ").size(), 1u);
   EXPECT_EQ(r.Last("selected", list), "0");
+
+  // Screen readers hear the controls without a caption by these names, and the
+  // status line as it changes; the captions name themselves.
+  const int folderLine = r.ByKind("label", 3);
+  ASSERT_EQ(r.Last("text", folderLine),
+            Session::ProgramPath(session.documents()) + Session::kSeparator + "下载的系统镜像");
+  EXPECT_EQ(r.Last("name", list), "系统镜像列表");
+  EXPECT_EQ(r.Last("name", r.ByKind("progress")), "下载进度");
+  EXPECT_EQ(r.Last("name", folderLine), "保存位置");
+  EXPECT_EQ(r.Starting("name ").size(), 3u);
+  const auto live = r.Starting("live ");
+  ASSERT_EQ(live.size(), 1u);
+  EXPECT_EQ(live[0], "live " + std::to_string(r.CaptionOf("0B/s    00:00:00    -")) + " 1");
 }
 
 TEST(Startup, CatalogRowsInOrderWithTheirLinks) {

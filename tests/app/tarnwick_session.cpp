@@ -91,9 +91,8 @@ std::string Session::ProgramPath(const fs::path& path) {
 
 // Wine's certificate checks do not match an IP address against the names of a
 // certificate: the Windows program reaches the stand-in as localhost.
-void Session::UseStandin(const Standin& standin) {
-  shareHost_ = "localhost:" + std::to_string(standin.port());
-  caFile_ = standin.CaFile();
+std::string Session::ProgramHost(const Standin& standin) {
+  return "localhost:" + std::to_string(standin.port());
 }
 
 static ChildProcess StartProgram(const fs::path& dir, ChildProcess::Options options) {
@@ -112,15 +111,17 @@ const char* const Session::kSeparator = "/";
 
 std::string Session::ProgramPath(const fs::path& path) { return path.string(); }
 
-void Session::UseStandin(const Standin& standin) {
-  shareHost_ = standin.Host();
-  caFile_ = standin.CaFile();
-}
+std::string Session::ProgramHost(const Standin& standin) { return standin.Host(); }
 
 static ChildProcess StartProgram(const fs::path&, ChildProcess::Options options) {
   return ChildProcess(TARNWICK_PATH, std::move(options));
 }
 #endif
+
+void Session::UseStandin(const Standin& standin) {
+  shareHost_ = ProgramHost(standin);
+  caFile_ = standin.CaFile();
+}
 
 int Session::Run(const std::string& script) {
   std::ofstream(dir() / "script.txt") << script;

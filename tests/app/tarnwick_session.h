@@ -56,6 +56,8 @@ class Session {
   static std::string ProgramPath(const std::filesystem::path& path);
   // The separator the program puts between a folder and a name.
   static const char* const kSeparator;
+  // The stand-in's address as the program reaches it, under its certificate's names.
+  static std::string ProgramHost(const Standin& standin);
 
   void UseDocuments(bool on) { useDocuments_ = on; }
   void ShareHost(const std::string& host) { shareHost_ = host; }

@@ -42,6 +42,8 @@ struct Control {
 
   std::u16string text;
   std::u16string background;
+  std::u16string accessibleName;
+  bool live = false;
   int64_t value = 0;
   int64_t rangeMax = 100;
   int64_t taskState = UI_TASK_NONE;

@@ -66,6 +66,14 @@ int32_t SetProperty(Engine& e, Control& c, UiControl id, int32_t property, const
       c.background = text;
       RecordLine(e, "background " + Id(id) + " " + EscapeText(text));
       return 1;
+    case UI_PROP_ACCESSIBLE_NAME:
+      c.accessibleName = text;
+      RecordLine(e, "name " + Id(id) + " " + EscapeText(text));
+      return 1;
+    case UI_PROP_LIVE:
+      c.live = value.number != 0;
+      RecordLine(e, "live " + Id(id) + " " + std::to_string(value.number));
+      return 1;
     default:
       return 0;  // read-only or unknown
   }
@@ -78,6 +86,13 @@ int32_t GetProperty(const Control& c, int32_t property, UiValue* value) {
       return 1;
     case UI_PROP_BACKGROUND:
       value->text = NewTextBuffer(c.background);
+      return 1;
+    case UI_PROP_ACCESSIBLE_NAME:
+      // Only what the program gave: the scripted engine shows nothing to name a control by.
+      value->text = NewTextBuffer(c.accessibleName);
+      return 1;
+    case UI_PROP_LIVE:
+      value->number = c.live ? 1 : 0;
       return 1;
     case UI_PROP_VALUE:
       value->number = c.value;

@@ -187,5 +187,56 @@ TEST(FrameProperties, TitleAndBackgroundAreTheWindowsOwn) {
   EXPECT_EQ(frame.GetProperty(UI_PROP_ROW_COUNT, &value), 0);
 }
 
+// A control that counts what screen readers would be told.
+class Spoken : public FakeFrame {
+ public:
+  using FakeFrame::FakeFrame;
+  int changes = 0;
+
+ protected:
+  void AccessibilityChanged() override { ++changes; }
+};
+
+std::u16string NameOf(ControlCore& control) {
+  UiValue value{0, nullptr};
+  EXPECT_EQ(control.GetProperty(UI_PROP_ACCESSIBLE_NAME, &value), 1);
+  const std::u16string name = ReadUnits(value.text);
+  std::free(value.text);
+  return name;
+}
+
+void SetTextProperty(ControlCore& control, int32_t property, std::u16string_view text) {
+  UiText* buffer = NewTextBuffer(text);
+  EXPECT_EQ(control.SetProperty(property, UiValue{0, buffer}), 1);
+  std::free(buffer);
+}
+
+TEST(AccessibleNames, WhatTheControlShowsNamesItUntilTheProgramGivesAName) {
+  Steps steps;
+  Spoken frame(&steps);
+  SetTextProperty(frame, UI_PROP_TEXT, u"Tarnwick");
+  EXPECT_EQ(NameOf(frame), u"Tarnwick");
+  EXPECT_FALSE(frame.Named());
+  SetTextProperty(frame, UI_PROP_ACCESSIBLE_NAME, u"下载进度");
+  SetTextProperty(frame, UI_PROP_TEXT, u"另一个标题");
+  EXPECT_EQ(NameOf(frame), u"下载进度");
+  EXPECT_TRUE(frame.Named());
+  // An empty name gives the control back to what it shows.
+  SetTextProperty(frame, UI_PROP_ACCESSIBLE_NAME, u"");
+  EXPECT_EQ(NameOf(frame), u"另一个标题");
+  // Each change is passed on, so the engine can tell screen readers.
+  EXPECT_EQ(frame.changes, 4);
+
+  UiValue live{0, nullptr};
+  EXPECT_FALSE(frame.Live());
+  EXPECT_EQ(frame.SetProperty(UI_PROP_LIVE, UiValue{7, nullptr}), 1);
+  EXPECT_TRUE(frame.Live());
+  ASSERT_EQ(frame.GetProperty(UI_PROP_LIVE, &live), 1);
+  EXPECT_EQ(live.number, 1);
+  EXPECT_EQ(frame.SetProperty(UI_PROP_LIVE, UiValue{0, nullptr}), 1);
+  EXPECT_FALSE(frame.Live());
+  EXPECT_EQ(frame.changes, 6);
+}
+
 }  // namespace
 }  // namespace tw::engine

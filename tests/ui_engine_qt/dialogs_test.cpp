@@ -104,6 +104,38 @@ TEST_F(DialogsTest, MessageBoxClosedWithoutAButtonGivesMinusOne) {
   EXPECT_EQ(AskConfirmOrCancel([](QWidget* box) { box->close(); }), -1);
 }
 
+// Enter presses the first button, or the one the focus was moved to; Esc does
+// what the close button does: the input box is dismissed, the confirmation not given.
+TEST_F(DialogsTest, BoxesAnswerTheKeyboardAlone) {
+  // Where the box's keys go: its focused control (the first button, the field).
+  const auto focused = [](QWidget* box) {
+    return box->focusWidget() != nullptr ? box->focusWidget() : box;
+  };
+  const auto keys = [focused](std::vector<Qt::Key> pressed) {
+    return [focused, pressed](QWidget* box) {
+      for (const Qt::Key key : pressed) QTest::keyClick(focused(box), key);
+      if (box->isVisible()) box->close();  // a key that did nothing fails, not hangs
+    };
+  };
+  EXPECT_EQ(AskConfirmOrCancel(keys({Qt::Key_Return})), 0);
+  EXPECT_EQ(AskConfirmOrCancel(keys({Qt::Key_Tab, Qt::Key_Return})), 1);
+  EXPECT_EQ(AskConfirmOrCancel(keys({Qt::Key_Escape})), -1);
+
+  Buffer prompt(FromGbk(Texts().askFileName));
+  Buffer caption(FromGbk(Texts().confirm));
+  int32_t dismissed = 0;
+  QString fieldName;
+  WhenBoxOpens([&](QWidget* box) {
+    fieldName = focused(box)->accessibleName();
+    QTest::keyClicks(focused(box), QStringLiteral("win10"));
+    keys({Qt::Key_Escape})(box);
+  });
+  Take(EngineInputBox(prompt.text, caption.text, &dismissed));
+  EXPECT_EQ(dismissed, 1);
+  // The field is named by the prompt the box shows as its title.
+  EXPECT_EQ(fieldName, FromGbk(Texts().askFileName));
+}
+
 TEST_F(DialogsTest, MessageBoxFromAnotherThreadBlocksItWhileTheUiStaysLive) {
   const UiControl window = MakeWindow();
   const UiControl label = CreateControl_Label(window, 0, 0, 10, 10, nullptr, nullptr);

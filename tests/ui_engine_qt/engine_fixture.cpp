@@ -6,8 +6,11 @@
 
 #include "text/convert.h"
 
-// Fontconfig keeps its caches for the life of the process on purpose.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+// Fontconfig keeps its caches for the life of the process on purpose, and so
+// does D-Bus (Qt's accessibility talks to it on a desktop).
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig\nleak:libdbus-1\n";
+}
 
 namespace tw::engine_test {
 

@@ -46,15 +46,17 @@ struct EventLog {
 int32_t RecordEvent(void* context, int32_t code, int32_t a, int32_t b, int32_t c, int32_t d);
 
 class EngineTest : public ::testing::Test {
+ public:
+  // The widget with this geometry (within its parent) inside the engine's top-level window.
+  static QWidget* WidgetAt(const QRect& geometry);
+  static QWidget* TopLevel();
+
  protected:
   static void SetUpTestSuite();
   void TearDown() override;
 
   // The program's window size and place.
   UiControl MakeWindow(EventLog* log = nullptr);
-  // The widget with this geometry (within its parent) inside the engine's top-level window.
-  static QWidget* WidgetAt(const QRect& geometry);
-  static QWidget* TopLevel();
   // Runs `step` on the UI thread once the loop below is running.
   static void Soon(std::function<void()> step, int delayMs = 0);
   // The loop, ended by EngineQuitMessageLoop from anywhere.

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tests/ui_engine_win32/engine_driver.h"
 
@@ -84,6 +86,56 @@ TEST_F(EngineBoxes, InputBoxGivesTheTypedTextAndWhetherItWasDismissed) {
     TakeText(EngineInputBox(prompt.get(), caption.get(), &dismissed));
     ASSERT_TRUE(user.Found());
     EXPECT_NE(dismissed, 0);
+  }
+}
+
+// Keys as the keyboard sends them to the box's focused control, from the
+// user's thread; after a Tab the next key waits for the focus to have moved.
+void PressInBox(HWND box, const std::vector<UINT>& keys) {
+  const DWORD uiThread = GetWindowThreadProcessId(box, nullptr);
+  const auto focus = [uiThread] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(uiThread, &info);
+    return info.hwndFocus;
+  };
+  for (const UINT key : keys) {
+    HWND before = focus();
+    PostMessageW(before != nullptr ? before : box, WM_KEYDOWN, key, 1);
+    if (key != VK_TAB) continue;
+    for (int i = 0; i < 2000 && focus() == before; ++i) Sleep(1);  // 2 s at most
+  }
+}
+
+// Enter presses the first button, or the one the focus was moved to; Esc does
+// what the close button does: the input box is dismissed, the confirmation not given.
+TEST_F(EngineBoxes, BoxesAnswerTheKeyboardAlone) {
+  const auto ask = [](const std::vector<UINT>& keys) {
+    BoxAnswerer user([keys](HWND box) { PressInBox(box, keys); });
+    EngineText title(L"请您核对文件名："), path(L"D:\\win10.iso"), captions(L"确认&&取消");
+    const int32_t result = EngineMessageBox(title.get(), path.get(), captions.get());
+    EXPECT_TRUE(user.Found());
+    return result;
+  };
+  EXPECT_EQ(ask({VK_RETURN}), 0);
+  EXPECT_EQ(ask({VK_TAB, VK_RETURN}), 1);
+  EXPECT_EQ(ask({VK_ESCAPE}), -1);
+
+  for (const auto& [key, dismissed] : {std::pair{VK_RETURN, 0}, std::pair{VK_ESCAPE, 1}}) {
+    BoxAnswerer user([key = key](HWND box) {
+      if (HWND field = FindChild(box, L"Edit")) {
+        SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"win10"));
+      }
+      PressInBox(box, {static_cast<UINT>(key)});
+    });
+    EngineText prompt(L"请输入文件名："), caption(L"确认");
+    int32_t wasDismissed = -1;
+    const std::wstring typed = TakeText(EngineInputBox(prompt.get(), caption.get(), &wasDismissed));
+    ASSERT_TRUE(user.Found());
+    EXPECT_EQ(wasDismissed, dismissed) << "key " << key;
+    if (dismissed == 0) {
+      EXPECT_EQ(typed, L"win10");
+    }
   }
 }
 
