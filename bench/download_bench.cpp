@@ -8,10 +8,13 @@
 //  2. Stop latency: how long StopDownload takes to bring the Ended report in
 //     each phase a transfer can be stopped in.
 //  3. Digests: the engine with its SHA-256 and SHA-1 against the engine without.
+//  4. The whole job, the file and its checksums: the engine against curl
+//     followed by sha256sum and sha1sum, and against aria2c --checksum.
 //
 // Usage: download_bench [size-MiB=1024] [repeats=3] [disk-folder=/tmp]
 // (TW_BENCH_ONLY_DIGESTS set in the environment: only the digest rows;
-// TW_BENCH_NO_DIGESTS: the throughput rows without the engine's digests.)
+// TW_BENCH_ONLY_WHOLE_JOB: only the whole job; TW_BENCH_NO_DIGESTS: the
+// throughput rows without the engine's digests, and no whole job.)
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -274,29 +277,51 @@ Run EngineRun(const std::string& url, const std::string& target, int64_t size) {
   return run;
 }
 
-Run CurlRun(const std::string& url, const std::string& target, int64_t size,
-            const std::string& caFile = "") {
+// Commands run one after another, as a user would type them: their time
+// together, their CPU summed, the largest peak memory; ok when each exits 0
+// and the target holds `size` bytes.
+Run ToolRun(const std::vector<std::vector<std::string>>& commands, const std::string& target,
+            int64_t size) {
   unlink(target.c_str());
   Run run;
-  std::vector<std::string> args = {"curl", "-sS", "-o", target, url};
-  if (!caFile.empty()) args.insert(args.begin() + 2, {"--cacert", caFile});
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
+  run.ok = true;
   auto start = Clock::now();
-  pid_t pid;
-  if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) return run;
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
+  for (std::vector<std::string> args : commands) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    // What the tools print (the sums) would run into the table.
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    const int spawned = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0) return Run{};
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    run.cpu += CpuSeconds(usage);
+    run.peakKiB = std::max(run.peakKiB, usage.ru_maxrss);
+    run.ok = run.ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
   run.seconds = Seconds(Clock::now() - start);
-  run.cpu = CpuSeconds(usage);
-  run.peakKiB = usage.ru_maxrss;
   struct stat st {};
-  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && stat(target.c_str(), &st) == 0 &&
-           st.st_size == size;
+  run.ok = run.ok && stat(target.c_str(), &st) == 0 && st.st_size == size;
   unlink(target.c_str());
   return run;
+}
+
+std::vector<std::string> CurlCommand(const std::string& url, const std::string& target,
+                                     const std::string& caFile) {
+  std::vector<std::string> args = {"curl", "-sS", "-o", target, url};
+  if (!caFile.empty()) args.insert(args.begin() + 2, {"--cacert", caFile});
+  return args;
+}
+
+Run CurlRun(const std::string& url, const std::string& target, int64_t size,
+            const std::string& caFile = "") {
+  return ToolRun({CurlCommand(url, target, caFile)}, target, size);
 }
 
 Run Median(std::vector<Run> runs) {
@@ -368,6 +393,109 @@ void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
     waitpid(server, nullptr, 0);
   }
   // The certificate file goes with `tls`; from here on the system's roots alone count again.
+  unsetenv(tw::net::kCaFileVariable);
+  std::printf("\n");
+}
+
+// The SHA-256 of the file the server at `url` serves, read once with curl and
+// sha256sum, for aria2c to check against; empty when that fails.
+std::string ServedSha256(const std::string& url, const std::string& target,
+                         const std::string& caFile) {
+  const std::string sums = target + ".sum";
+  const std::string command = "curl -sS " + (caFile.empty() ? "" : "--cacert '" + caFile + "' ") +
+                              "-o '" + target + "' '" + url + "' && sha256sum '" + target +
+                              "' > '" + sums + "'";
+  std::string hex;
+  if (std::system(command.c_str()) == 0) {
+    std::ifstream(sums) >> hex;
+  }
+  unlink(target.c_str());
+  unlink(sums.c_str());
+  return hex;
+}
+
+bool HaveTool(const char* name) {
+  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// The user's whole job: the file and its checksums. The engine writes the
+// image with its SHA-256 and SHA-1 beside it; the same by hand is curl, then
+// sha256sum and sha1sum over the file; aria2c checks one digest (SHA-256) as
+// it finishes.
+void WholeJob(int64_t size, int repeats, const std::string& diskFolder) {
+  TlsServerSetup tls;
+  if (!MakeTlsServer(tls)) {
+    std::fprintf(stderr, "no TLS identity for the HTTPS server\n");
+    std::exit(1);
+  }
+  setenv(tw::net::kCaFileVariable, tls.certificateFile.c_str(), 1);
+  const bool aria = HaveTool("aria2c");
+  const double mib = static_cast<double>(size) / (1 << 20);
+  std::printf(
+      "Whole job: %.0f MiB and its checksums, median of %d runs each (Tarnwick: the file with its "
+      "SHA-256 and SHA-1; curl, then sha256sum and sha1sum; aria2c --checksum=sha-256)\n\n",
+      mib, repeats);
+  std::printf(
+      "| scheme | target | Tarnwick s | curl + sums s | aria2c s | curl + sums / Tarnwick "
+      "| aria2c / Tarnwick | CPU s (Tarnwick / curl + sums / aria2c) | ok |\n"
+      "|---|---|---:|---:|---:|---:|---:|---:|---|\n");
+  struct Target {
+    const char* name;
+    std::string path;
+  } targets[] = {{"tmpfs", "/dev/shm/tw_download_bench.iso"},
+                 {"disk", diskFolder + "/tw_download_bench.iso"}};
+  for (bool secure : {false, true}) {
+    int port = 0;
+    pid_t server = ForkBodyServer(size, &port, secure ? tls.ctx : nullptr);
+    const std::string url = std::string(secure ? "https" : "http") +
+                            "://127.0.0.1:" + std::to_string(port) + "/image.iso";
+    const std::string ca = secure ? tls.certificateFile : "";
+    for (const Target& t : targets) {
+      const std::string hex = ServedSha256(url, t.path, ca);  // also the warm-up
+      const std::vector<std::vector<std::string>> byHand = {
+          CurlCommand(url, t.path, ca), {"sha256sum", t.path}, {"sha1sum", t.path}};
+      const std::string folder = t.path.substr(0, t.path.rfind('/'));
+      const std::string name = t.path.substr(t.path.rfind('/') + 1);
+      std::vector<std::string> ariaArgs = {
+          "aria2c", "-q", "--allow-overwrite=true", "--auto-file-renaming=false",
+          "--file-allocation=none", "-x1", "-s1", "-d", folder, "-o", name,
+          "--checksum=sha-256=" + hex, url};
+      if (!ca.empty()) ariaArgs.insert(ariaArgs.begin() + 1, "--ca-certificate=" + ca);
+      std::vector<Run> engine, hand, aria2;
+      for (int i = 0; i < repeats; ++i) {
+        // Each client goes first in turn.
+        for (int k = 0; k < 3; ++k) {
+          switch ((i + k) % 3) {
+            case 0:
+              engine.push_back(EngineRun(url, t.path, size));
+              break;
+            case 1:
+              hand.push_back(ToolRun(byHand, t.path, size));
+              break;
+            default:
+              if (aria && !hex.empty()) aria2.push_back(ToolRun({ariaArgs}, t.path, size));
+              break;
+          }
+        }
+      }
+      const Run e = Median(engine), h = Median(hand);
+      const Run a = aria2.empty() ? Run{} : Median(aria2);
+      const bool ok = e.ok && h.ok && (aria2.empty() || a.ok);
+      if (aria2.empty()) {
+        std::printf("| %s | %s | %.2f | %.2f | - | %.2f | - | %.2f / %.2f / - | %s |\n",
+                    secure ? "https" : "http", t.name, e.seconds, h.seconds, h.seconds / e.seconds,
+                    e.cpu, h.cpu, ok ? "yes" : "NO");
+      } else {
+        std::printf("| %s | %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f / %.2f / %.2f | %s |\n",
+                    secure ? "https" : "http", t.name, e.seconds, h.seconds, a.seconds,
+                    h.seconds / e.seconds, a.seconds / e.seconds, e.cpu, h.cpu, a.cpu,
+                    ok ? "yes" : "NO");
+      }
+      std::fflush(stdout);
+    }
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+  }
   unsetenv(tw::net::kCaFileVariable);
   std::printf("\n");
 }
@@ -507,6 +635,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   tw::CreateDownloadRegistry();
+  if (std::getenv("TW_BENCH_ONLY_WHOLE_JOB") != nullptr) {
+    WholeJob(mib << 20, repeats, disk);
+    tw::ReleaseDownloadRegistry();
+    return 0;
+  }
   if (std::getenv("TW_BENCH_ONLY_DIGESTS") != nullptr) {
     DigestThroughput(mib << 20, repeats);
     tw::ReleaseDownloadRegistry();
@@ -518,6 +651,7 @@ int main(int argc, char** argv) {
   tw::SetBodyDigestsEnabled(!noDigests);
   Throughput(mib << 20, repeats, disk);
   tw::SetBodyDigestsEnabled(true);
+  if (!noDigests) WholeJob(mib << 20, repeats, disk);
   DigestThroughput(mib << 20, repeats);
   StopLatencies();
   tw::ReleaseDownloadRegistry();

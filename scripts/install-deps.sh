@@ -22,6 +22,8 @@ packages=(
   dosfstools
   # Screenshots of the Windows program on the virtual display.
   x11-apps netpbm xdotool
+  # Benchmarks: the whole job by hand, for comparison (bench/download_bench).
+  aria2
   # Linux package: icons, desktop entry and metainfo checks, the .deb and its check.
   librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian x11-utils
 )
