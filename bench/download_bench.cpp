@@ -456,10 +456,19 @@ void WholeJob(int64_t size, int repeats, const std::string& diskFolder) {
           CurlCommand(url, t.path, ca), {"sha256sum", t.path}, {"sha1sum", t.path}};
       const std::string folder = t.path.substr(0, t.path.rfind('/'));
       const std::string name = t.path.substr(t.path.rfind('/') + 1);
-      std::vector<std::string> ariaArgs = {
-          "aria2c", "-q", "--allow-overwrite=true", "--auto-file-renaming=false",
-          "--file-allocation=none", "-x1", "-s1", "-d", folder, "-o", name,
-          "--checksum=sha-256=" + hex, url};
+      std::vector<std::string> ariaArgs = {"aria2c",
+                                           "-q",
+                                           "--allow-overwrite=true",
+                                           "--auto-file-renaming=false",
+                                           "--file-allocation=none",
+                                           "-x1",
+                                           "-s1",
+                                           "-d",
+                                           folder,
+                                           "-o",
+                                           name,
+                                           "--checksum=sha-256=" + hex,
+                                           url};
       if (!ca.empty()) ariaArgs.insert(ariaArgs.begin() + 1, "--ca-certificate=" + ca);
       std::vector<Run> engine, hand, aria2;
       for (int i = 0; i < repeats; ++i) {
