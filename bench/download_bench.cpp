@@ -340,53 +340,33 @@ const char* Verdict(const Run& engine, const Run& curl) {
   return engine.ok ? "NO (curl)" : "NO (Tarnwick)";
 }
 
-void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
+// Where a benchmark writes the file: memory, then the disk under test.
+struct Target {
+  const char* name;
+  std::string path;
+};
+
+// Serves `size` bytes over http and then https from a fresh server each and
+// calls `row` for each target under each; the downloads of this program trust
+// the server's certificate for that time, as the curl tool does with --cacert.
+template <typename Row>
+void ForEachServedTarget(int64_t size, const std::string& diskFolder, Row row) {
   TlsServerSetup tls;
   if (!MakeTlsServer(tls)) {
     std::fprintf(stderr, "no TLS identity for the HTTPS server\n");
     std::exit(1);
   }
-  // The downloads of this program trust the certificate, as the curl tool does
-  // with --cacert.
   setenv(tw::net::kCaFileVariable, tls.certificateFile.c_str(), 1);
-  double mib = static_cast<double>(size) / (1 << 20);
-  std::printf("Throughput: %.0f MiB from 127.0.0.1, median of %d runs each, after one warm-up\n\n",
-              mib, repeats);
-  std::printf(
-      "| scheme | target | Tarnwick MiB/s | curl MiB/s | ratio | CPU s (Tarnwick / curl) "
-      "| CPU ratio | peak RSS MiB (Tarnwick / curl) | ok |\n");
-  std::printf("|---|---|---:|---:|---:|---:|---:|---:|---|\n");
-  struct Target {
-    const char* name;
-    std::string path;
-  } targets[] = {{"tmpfs", "/dev/shm/tw_download_bench.iso"},
-                 {"disk", diskFolder + "/tw_download_bench.iso"}};
+  const Target targets[] = {{"tmpfs", "/dev/shm/tw_download_bench.iso"},
+                            {"disk", diskFolder + "/tw_download_bench.iso"}};
   for (bool secure : {false, true}) {
     int port = 0;
     pid_t server = ForkBodyServer(size, &port, secure ? tls.ctx : nullptr);
-    std::string url = std::string(secure ? "https" : "http") +
-                      "://127.0.0.1:" + std::to_string(port) + "/image.iso";
-    std::string ca = secure ? tls.certificateFile : "";
+    const std::string url = std::string(secure ? "https" : "http") +
+                            "://127.0.0.1:" + std::to_string(port) + "/image.iso";
+    const std::string ca = secure ? tls.certificateFile : "";
     for (const Target& t : targets) {
-      // The first write of this much into a target can pay for memory the
-      // machine has never touched before; a warm-up run takes that cost, and
-      // the order alternates so neither client always goes first.
-      CurlRun(url, t.path, size, ca);
-      std::vector<Run> engine, curl;
-      for (int i = 0; i < repeats; ++i) {
-        if (i % 2 == 0) {
-          engine.push_back(EngineRun(url, t.path, size));
-          curl.push_back(CurlRun(url, t.path, size, ca));
-        } else {
-          curl.push_back(CurlRun(url, t.path, size, ca));
-          engine.push_back(EngineRun(url, t.path, size));
-        }
-      }
-      Run e = Median(engine), c = Median(curl);
-      std::printf("| %s | %s | %.0f | %.0f | %.2f | %.2f / %.2f | %.2f | %.1f / %.1f | %s |\n",
-                  secure ? "https" : "http", t.name, mib / e.seconds, mib / c.seconds,
-                  c.seconds / e.seconds, e.cpu, c.cpu, e.cpu / c.cpu, e.peakKiB / 1024.0,
-                  c.peakKiB / 1024.0, Verdict(e, c));
+      row(secure ? "https" : "http", url, ca, t);
       std::fflush(stdout);
     }
     kill(server, SIGKILL);
@@ -395,6 +375,38 @@ void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
   // The certificate file goes with `tls`; from here on the system's roots alone count again.
   unsetenv(tw::net::kCaFileVariable);
   std::printf("\n");
+}
+
+void Throughput(int64_t size, int repeats, const std::string& diskFolder) {
+  double mib = static_cast<double>(size) / (1 << 20);
+  std::printf("Throughput: %.0f MiB from 127.0.0.1, median of %d runs each, after one warm-up\n\n",
+              mib, repeats);
+  std::printf(
+      "| scheme | target | Tarnwick MiB/s | curl MiB/s | ratio | CPU s (Tarnwick / curl) "
+      "| CPU ratio | peak RSS MiB (Tarnwick / curl) | ok |\n");
+  std::printf("|---|---|---:|---:|---:|---:|---:|---:|---|\n");
+  ForEachServedTarget(
+      size, diskFolder,
+      [&](const char* scheme, const std::string& url, const std::string& ca, const Target& t) {
+        // The first write of this much into a target can pay for memory the
+        // machine has never touched before; a warm-up run takes that cost, and
+        // the order alternates so neither client always goes first.
+        CurlRun(url, t.path, size, ca);
+        std::vector<Run> engine, curl;
+        for (int i = 0; i < repeats; ++i) {
+          if (i % 2 == 0) {
+            engine.push_back(EngineRun(url, t.path, size));
+            curl.push_back(CurlRun(url, t.path, size, ca));
+          } else {
+            curl.push_back(CurlRun(url, t.path, size, ca));
+            engine.push_back(EngineRun(url, t.path, size));
+          }
+        }
+        Run e = Median(engine), c = Median(curl);
+        std::printf("| %s | %s | %.0f | %.0f | %.2f | %.2f / %.2f | %.2f | %.1f / %.1f | %s |\n",
+                    scheme, t.name, mib / e.seconds, mib / c.seconds, c.seconds / e.seconds, e.cpu,
+                    c.cpu, e.cpu / c.cpu, e.peakKiB / 1024.0, c.peakKiB / 1024.0, Verdict(e, c));
+      });
 }
 
 // The SHA-256 of the file the server at `url` serves, read once with curl and
@@ -423,12 +435,6 @@ bool HaveTool(const char* name) {
 // sha256sum and sha1sum over the file; aria2c checks one digest (SHA-256) as
 // it finishes.
 void WholeJob(int64_t size, int repeats, const std::string& diskFolder) {
-  TlsServerSetup tls;
-  if (!MakeTlsServer(tls)) {
-    std::fprintf(stderr, "no TLS identity for the HTTPS server\n");
-    std::exit(1);
-  }
-  setenv(tw::net::kCaFileVariable, tls.certificateFile.c_str(), 1);
   const bool aria = HaveTool("aria2c");
   const double mib = static_cast<double>(size) / (1 << 20);
   std::printf(
@@ -439,74 +445,58 @@ void WholeJob(int64_t size, int repeats, const std::string& diskFolder) {
       "| scheme | target | Tarnwick s | curl + sums s | aria2c s | curl + sums / Tarnwick "
       "| aria2c / Tarnwick | CPU s (Tarnwick / curl + sums / aria2c) | ok |\n"
       "|---|---|---:|---:|---:|---:|---:|---:|---|\n");
-  struct Target {
-    const char* name;
-    std::string path;
-  } targets[] = {{"tmpfs", "/dev/shm/tw_download_bench.iso"},
-                 {"disk", diskFolder + "/tw_download_bench.iso"}};
-  for (bool secure : {false, true}) {
-    int port = 0;
-    pid_t server = ForkBodyServer(size, &port, secure ? tls.ctx : nullptr);
-    const std::string url = std::string(secure ? "https" : "http") +
-                            "://127.0.0.1:" + std::to_string(port) + "/image.iso";
-    const std::string ca = secure ? tls.certificateFile : "";
-    for (const Target& t : targets) {
-      const std::string hex = ServedSha256(url, t.path, ca);  // also the warm-up
-      const std::vector<std::vector<std::string>> byHand = {
-          CurlCommand(url, t.path, ca), {"sha256sum", t.path}, {"sha1sum", t.path}};
-      const std::string folder = t.path.substr(0, t.path.rfind('/'));
-      const std::string name = t.path.substr(t.path.rfind('/') + 1);
-      std::vector<std::string> ariaArgs = {"aria2c",
-                                           "-q",
-                                           "--allow-overwrite=true",
-                                           "--auto-file-renaming=false",
-                                           "--file-allocation=none",
-                                           "-x1",
-                                           "-s1",
-                                           "-d",
-                                           folder,
-                                           "-o",
-                                           name,
-                                           "--checksum=sha-256=" + hex,
-                                           url};
-      if (!ca.empty()) ariaArgs.insert(ariaArgs.begin() + 1, "--ca-certificate=" + ca);
-      std::vector<Run> engine, hand, aria2;
-      for (int i = 0; i < repeats; ++i) {
-        // Each client goes first in turn.
-        for (int k = 0; k < 3; ++k) {
-          switch ((i + k) % 3) {
-            case 0:
-              engine.push_back(EngineRun(url, t.path, size));
-              break;
-            case 1:
-              hand.push_back(ToolRun(byHand, t.path, size));
-              break;
-            default:
-              if (aria && !hex.empty()) aria2.push_back(ToolRun({ariaArgs}, t.path, size));
-              break;
+  ForEachServedTarget(
+      size, diskFolder,
+      [&](const char* scheme, const std::string& url, const std::string& ca, const Target& t) {
+        const std::string hex = ServedSha256(url, t.path, ca);  // also the warm-up
+        const std::vector<std::vector<std::string>> byHand = {
+            CurlCommand(url, t.path, ca), {"sha256sum", t.path}, {"sha1sum", t.path}};
+        const std::string folder = t.path.substr(0, t.path.rfind('/'));
+        const std::string name = t.path.substr(t.path.rfind('/') + 1);
+        std::vector<std::string> ariaArgs = {"aria2c",
+                                             "-q",
+                                             "--allow-overwrite=true",
+                                             "--auto-file-renaming=false",
+                                             "--file-allocation=none",
+                                             "-x1",
+                                             "-s1",
+                                             "-d",
+                                             folder,
+                                             "-o",
+                                             name,
+                                             "--checksum=sha-256=" + hex,
+                                             url};
+        if (!ca.empty()) ariaArgs.insert(ariaArgs.begin() + 1, "--ca-certificate=" + ca);
+        std::vector<Run> engine, hand, aria2;
+        for (int i = 0; i < repeats; ++i) {
+          // Each client goes first in turn.
+          for (int k = 0; k < 3; ++k) {
+            switch ((i + k) % 3) {
+              case 0:
+                engine.push_back(EngineRun(url, t.path, size));
+                break;
+              case 1:
+                hand.push_back(ToolRun(byHand, t.path, size));
+                break;
+              default:
+                if (aria && !hex.empty()) aria2.push_back(ToolRun({ariaArgs}, t.path, size));
+                break;
+            }
           }
         }
-      }
-      const Run e = Median(engine), h = Median(hand);
-      const Run a = aria2.empty() ? Run{} : Median(aria2);
-      const bool ok = e.ok && h.ok && (aria2.empty() || a.ok);
-      if (aria2.empty()) {
-        std::printf("| %s | %s | %.2f | %.2f | - | %.2f | - | %.2f / %.2f / - | %s |\n",
-                    secure ? "https" : "http", t.name, e.seconds, h.seconds, h.seconds / e.seconds,
-                    e.cpu, h.cpu, ok ? "yes" : "NO");
-      } else {
-        std::printf("| %s | %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f / %.2f / %.2f | %s |\n",
-                    secure ? "https" : "http", t.name, e.seconds, h.seconds, a.seconds,
-                    h.seconds / e.seconds, a.seconds / e.seconds, e.cpu, h.cpu, a.cpu,
-                    ok ? "yes" : "NO");
-      }
-      std::fflush(stdout);
-    }
-    kill(server, SIGKILL);
-    waitpid(server, nullptr, 0);
-  }
-  unsetenv(tw::net::kCaFileVariable);
-  std::printf("\n");
+        const Run e = Median(engine), h = Median(hand);
+        const Run a = aria2.empty() ? Run{} : Median(aria2);
+        const bool ok = e.ok && h.ok && (aria2.empty() || a.ok);
+        if (aria2.empty()) {
+          std::printf("| %s | %s | %.2f | %.2f | - | %.2f | - | %.2f / %.2f / - | %s |\n", scheme,
+                      t.name, e.seconds, h.seconds, h.seconds / e.seconds, e.cpu, h.cpu,
+                      ok ? "yes" : "NO");
+        } else {
+          std::printf("| %s | %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f / %.2f / %.2f | %s |\n",
+                      scheme, t.name, e.seconds, h.seconds, a.seconds, h.seconds / e.seconds,
+                      a.seconds / e.seconds, e.cpu, h.cpu, a.cpu, ok ? "yes" : "NO");
+        }
+      });
 }
 
 // Starts a download, waits `waitMs` and, with `needStatus`, until that report
