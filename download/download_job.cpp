@@ -266,27 +266,16 @@ bool DownloadJob::AcceptHead(const net::ResponseHead& head, Mode mode, int64_t o
   if (status == 416 && mode != Mode::kFresh) return Refuse(AttemptEnd::kUnfit, answered);
   if (status != 200 && status != 206) return Refuse(AttemptEnd::kRefused, answered);
   // The bytes must be the file's own: nothing decoded, nothing wrapped.
-  if (std::optional<Text> coding = head.Header("Content-Encoding");
-      coding && !EqualsIgnoreCase(Trim(*coding), "identity")) {
-    return Refuse(AttemptEnd::kUnusable, "the body is encoded (" + *coding + ")");
+  if (std::optional<std::string> problem = net::CodingProblem(head)) {
+    return Refuse(AttemptEnd::kUnusable, *problem);
   }
   // A 200 to a range request is the whole file again: it starts afresh.
   if (status == 200) return AcceptFresh(head);
-  const std::vector<Text> ranges = head.Headers("Content-Range");
-  std::optional<net::ContentRange> range;
-  if (ranges.size() == 1) range = net::ParseContentRange(ranges.front());
-  if (!range) {
-    std::optional<Text> type = head.Header("Content-Type");
-    return Refuse(AttemptEnd::kUnusable, type && StartsWithText(*type, "multipart/", true)
-                                             ? "a 206 of several ranges"
-                                             : "a 206 without one valid Content-Range");
-  }
-  if (head.contentLength && *head.contentLength != range->last - range->first + 1) {
-    return Refuse(AttemptEnd::kUnusable, "a 206 whose length is not its range's");
-  }
-  if (range->first != offset) {
+  const net::SingleRange single = net::ReadSingleRange(head);
+  if (!single.range) return Refuse(AttemptEnd::kUnusable, single.problem);
+  if (single.range->first != offset) {
     return Refuse(AttemptEnd::kShifted, "the server answered from byte " +
-                                            std::to_string(range->first) + ", not " +
+                                            std::to_string(single.range->first) + ", not " +
                                             std::to_string(offset));
   }
   if (mode == Mode::kFresh) return AcceptFresh(head);

@@ -9,6 +9,7 @@
 
 #include "net/curl_tls.h"
 #include "net/hop_transport.h"
+#include "net/response_rules.h"
 #include "net/trust.h"
 
 namespace tw::net {
@@ -315,12 +316,7 @@ size_t CurlHops::OnHeader(char* data, size_t size, size_t count, void* self) {
   if (line.starts_with("HTTP/")) {
     s->head_ = ResponseHead();
     s->headDone_ = false;
-    std::size_t space = line.find(' ');
-    if (space != std::string_view::npos) {
-      for (std::size_t i = space + 1; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
-        s->head_.status = s->head_.status * 10 + (line[i] - '0');
-      }
-    }
+    s->head_.status = ParseStatusLine(line);
   }
   // Lines ended by a bare line feed are kept as CRLF lines all the same.
   if (line.ends_with("\n")) line.remove_suffix(1);

@@ -29,6 +29,19 @@ std::vector<std::optional<int64_t>> ContentLengths(const ResponseHead& head) {
 
 }  // namespace
 
+int ParseStatusLine(std::string_view line) {
+  const size_t blank = line.find(' ');
+  if (blank == std::string_view::npos || line.size() < blank + 4) return 0;
+  int status = 0;
+  for (char c : line.substr(blank + 1, 3)) {
+    if (c < '0' || c > '9') return 0;
+    status = status * 10 + (c - '0');
+  }
+  // "HTTP/1.1 2000" is no code of three digits, "HTTP/1.1 020" no code at all.
+  if (line.size() > blank + 4 && line[blank + 4] >= '0' && line[blank + 4] <= '9') return 0;
+  return status >= 100 ? status : 0;
+}
+
 std::optional<ContentRange> ParseContentRange(std::string_view value) {
   constexpr std::string_view kUnit = "bytes ";
   if (value.substr(0, kUnit.size()) != kUnit) return std::nullopt;
@@ -74,6 +87,30 @@ std::optional<int64_t> AnnouncedLength(const ResponseHead& head) {
   std::optional<ContentRange> range = ParseContentRange(ranges.front());
   if (!range) return std::nullopt;
   return range->last - range->first + 1;
+}
+
+std::optional<std::string> CodingProblem(const ResponseHead& head) {
+  for (const Text& coding : head.Headers("Content-Encoding")) {
+    if (!EqualsIgnoreCase(coding, "identity")) return "the body is encoded (" + coding + ")";
+  }
+  return std::nullopt;
+}
+
+SingleRange ReadSingleRange(const ResponseHead& head) {
+  SingleRange read;
+  const std::vector<Text> ranges = head.Headers("Content-Range");
+  if (ranges.size() == 1) read.range = ParseContentRange(ranges.front());
+  if (!read.range) {
+    const std::optional<Text> type = head.Header("Content-Type");
+    read.problem = type && StartsWithText(*type, "multipart/", true)
+                       ? "a 206 of several ranges"
+                       : "a 206 without one valid Content-Range";
+  } else if (head.contentLength &&
+             *head.contentLength != read.range->last - read.range->first + 1) {
+    read.range.reset();
+    read.problem = "a 206 whose length is not its range's";
+  }
+  return read;
 }
 
 }  // namespace tw::net

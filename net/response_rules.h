@@ -11,6 +11,10 @@ namespace tw::net {
 
 struct ResponseHead;
 
+// The status code of a status line ("HTTP/1.1 206 Partial Content"): its three
+// digits after the first blank, 100 to 999; 0 when the line has no such code.
+int ParseStatusLine(std::string_view line);
+
 // "bytes first-last/total" ("*" for an unknown total).
 struct ContentRange {
   int64_t first = 0;
@@ -32,5 +36,19 @@ std::optional<int64_t> ContentLengthOf(const ResponseHead& head);
 // 206 with one Content-Range the span of that range; nullopt when it announced
 // nothing (a body that ends when the connection does, or chunked).
 std::optional<int64_t> AnnouncedLength(const ResponseHead& head);
+
+// Why the body is not the resource's bytes as stored: a Content-Encoding other
+// than identity (a body decoded on the way would no longer match its checksum
+// or its length); nullopt when it is.
+std::optional<std::string> CodingProblem(const ResponseHead& head);
+
+// The one range a 206 carries, or why there is none to take: several ranges
+// (multipart/byteranges), no or more than one Content-Range, or a
+// Content-Length other than the range's span.
+struct SingleRange {
+  std::optional<ContentRange> range;
+  std::string problem;  // empty when `range` holds one
+};
+SingleRange ReadSingleRange(const ResponseHead& head);
 
 }  // namespace tw::net

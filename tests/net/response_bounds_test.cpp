@@ -139,5 +139,29 @@ TEST(ResponseRules, AnnouncedLengthIsTheLengthElseTheOneRange) {
   EXPECT_EQ(AnnouncedLength(head), 7);
 }
 
+TEST(ResponseRules, StatusLinesGiveThreeDigitsOrNothing) {
+  EXPECT_EQ(ParseStatusLine("HTTP/1.1 206 Partial Content"), 206);
+  EXPECT_EQ(ParseStatusLine("HTTP/2 200"), 200);
+  for (const char* line : {"HTTP/1.1 2000 OK", "HTTP/1.1 020 OK", "HTTP/1.1 20", "HTTP/1.1", ""}) {
+    EXPECT_EQ(ParseStatusLine(line), 0) << line;
+  }
+}
+
+TEST(ResponseRules, OnlyAnUnencodedSingleRangeIsTheFilesOwnBytes) {
+  ResponseHead head;
+  head.status = 206;
+  head.rawHeaders =
+      "HTTP/1.1 206 P\r\nContent-Encoding: Identity\r\nContent-Range: bytes 5-9/10\r\n\r\n";
+  EXPECT_EQ(CodingProblem(head), std::nullopt);
+  EXPECT_EQ(ReadSingleRange(head).range->first, 5);
+  head.contentLength = 4;  // not the range's span
+  EXPECT_EQ(ReadSingleRange(head).problem, "a 206 whose length is not its range's");
+  head.contentLength.reset();
+  head.rawHeaders += "Content-Encoding: gzip\r\n";
+  EXPECT_EQ(CodingProblem(head), "the body is encoded (gzip)");
+  head.rawHeaders = "HTTP/1.1 206 P\r\nContent-Type: multipart/byteranges; boundary=B\r\n\r\n";
+  EXPECT_EQ(ReadSingleRange(head).problem, "a 206 of several ranges");
+}
+
 }  // namespace
 }  // namespace tw::net
