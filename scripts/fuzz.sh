@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the script services' fuzz targets with clang's libFuzzer (ASan and
-# UBSan on) in build/fuzz and runs each for a short, fixed time, starting from
-# the seeds in tests/fuzz/corpus. Fails on a crash, a leak, or a call that ran
-# past its time budget (the targets abort on one). TW_FUZZ_SECONDS changes the
-# time per target.
+# Builds the fuzz targets (the script services, the reading of response heads)
+# with clang's libFuzzer (ASan and UBSan on) in build/fuzz and runs each for a
+# short, fixed time, starting from the seeds in tests/fuzz/corpus. Fails on a
+# crash, a leak, a broken property, or a call that ran past its time budget
+# (the targets abort on each). TW_FUZZ_SECONDS changes the time per target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,9 +24,9 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DTW_FUZZ=ON -DTW_SANITIZE= \
   -DCMAKE_C_FLAGS="$sanitize -fno-sanitize=pointer-overflow" -DCMAKE_CXX_FLAGS="$sanitize" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build build/fuzz -j "$(nproc)" --target json_fuzz regex_fuzz
+cmake --build build/fuzz -j "$(nproc)" --target json_fuzz regex_fuzz response_head_fuzz
 
-for target in json regex; do
+for target in json regex response_head; do
   # New inputs go to a scratch folder made anew each run; the seeds stay as committed.
   found=build/fuzz/found/$target
   rm -rf "$found"

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "fuzz_require.h"
 #include "script/script_heap.h"
 
 namespace tw::fuzz {
@@ -47,13 +48,6 @@ auto Timed(const char* name, Call&& call) {
     }
   } stop{name};
   return call();
-}
-
-// A property every input must keep; aborting makes libFuzzer keep the input.
-inline void Require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
 }
 
 }  // namespace tw::fuzz
