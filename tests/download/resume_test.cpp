@@ -19,11 +19,11 @@
 #include "download/download_job.h"
 #include "download/part_file.h"
 #include "download/resume_rules.h"
+#include "tests/download/job_run.h"
 #include "tests/download/report_log.h"
 #include "tests/support/files.h"
 #include "tests/support/http_server.h"
 #include "tests/support/raw_server.h"
-#include "tests/support/refused_port.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_certificate.h"
 #include "tests/support/wait_for.h"
@@ -32,8 +32,11 @@ namespace tw {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::ExpectOneDownload;
+using testing::Outcome;
 using testing::Report;
 using testing::ReportLog;
+using testing::RunJob;
 
 constexpr size_t kSize = 200000;
 
@@ -144,61 +147,10 @@ class FileServer {
   testing::LocalHttpServer http_;  // last: it stops before the rest goes
 };
 
-struct Outcome {
-  bool ended = false;
-  DownloadFailure failure = DownloadFailure::kNone;
-  int32_t attempts = 0;
-  int renewals = 0;
-};
-
 class ResumeTest : public ::testing::Test {
  protected:
   void SetUp() override { content_ = testing::Pattern(kSize, 11); }
   void TearDown() override { EXPECT_TRUE(testing::WaitForEngineThreads()); }
-
-  Outcome Run(const std::string& url, const std::string& path, ReportLog* log,
-              std::function<Text()> renew = {}) {
-    Outcome outcome;
-    auto done = std::make_shared<AutoResetEvent>();
-    auto job = std::make_unique<DownloadJob>();
-    job->SetResumeWaitUnit(5);
-    net::Timeouts limits;
-    limits.receiveMs = 500;
-    job->SetTransferTimeouts(limits);
-    DownloadHooks hooks;
-    if (renew) {
-      hooks.renewUrl = [&outcome, renew](const std::function<bool()>&) {
-        ++outcome.renewals;
-        return renew();
-      };
-    }
-    job->Start(url, path, log ? log->Callback() : ProgressCallback(), 1, done, 0, hooks);
-    outcome.ended = done->Wait(20000);
-    job->Stop();
-    outcome.failure = job->Failure();
-    outcome.attempts = job->Attempts();
-    return outcome;
-  }
-
-  // One download: one Started, one Ended last, the same total throughout,
-  // bytes done never going backwards (but to 0 on a fresh start, when allowed).
-  static void ExpectOneDownload(ReportLog& log, bool freshStart = false) {
-    std::vector<Report> reports = log.Reports();
-    ASSERT_FALSE(reports.empty());
-    EXPECT_EQ(log.Count(Started), 1);
-    EXPECT_EQ(log.Count(Ended), 1);
-    EXPECT_EQ(reports.back().status, Ended);
-    int64_t seen = 0;
-    for (const Report& r : reports) {
-      EXPECT_EQ(r.total, reports.back().total);
-      if (r.status == Tick || r.status == Ended) {
-        if (!freshStart || r.received >= seen) {
-          EXPECT_GE(r.received, seen);
-        }
-        seen = r.received;
-      }
-    }
-  }
 
   static bool ChecksumsHold(const std::string& folder, const std::string& name) {
     std::string command = "cd '" + folder + "' && sha256sum --quiet -c '" + name +
@@ -217,7 +169,7 @@ TEST_F(ResumeTest, DropsAndSilenceAreResumedToAByteIdenticalFile) {
     server.faults.dropAfter = 40000;
     ReportLog log;
     std::string path = folder_.File("dropped.iso");
-    Outcome outcome = Run(server.Url("/file"), path, &log);
+    Outcome outcome = RunJob(server.Url("/file"), path, &log);
     ASSERT_TRUE(outcome.ended);
     EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
     EXPECT_TRUE(testing::ReadFile(path) == content_);
@@ -238,7 +190,7 @@ TEST_F(ResumeTest, DropsAndSilenceAreResumedToAByteIdenticalFile) {
     server.faults.dropAfter = 30000;
     ReportLog log;
     std::string path = folder_.File("silent.iso");
-    Outcome outcome = Run(server.Url("/file"), path, &log);
+    Outcome outcome = RunJob(server.Url("/file"), path, &log);
     ASSERT_TRUE(outcome.ended);
     EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
     EXPECT_TRUE(testing::ReadFile(path) == content_);
@@ -255,7 +207,7 @@ TEST_F(ResumeTest, ProgressGivesTheBudgetBackAndFiveTriesWithoutItEndTheDownload
     server.faults.dropTimes = 100;
     server.faults.dropAfter = 20000;
     std::string path = folder_.File("every.iso");
-    Outcome outcome = Run(server.Url("/file"), path, nullptr);
+    Outcome outcome = RunJob(server.Url("/file"), path, nullptr);
     ASSERT_TRUE(outcome.ended);
     EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
     EXPECT_EQ(server.Count(), static_cast<int>(kSize / 20000));
@@ -266,7 +218,7 @@ TEST_F(ResumeTest, ProgressGivesTheBudgetBackAndFiveTriesWithoutItEndTheDownload
   server.faults.stuckAt = 60000;
   ReportLog log;
   std::string path = folder_.File("stuck.iso");
-  Outcome outcome = Run(server.Url("/file"), path, &log);
+  Outcome outcome = RunJob(server.Url("/file"), path, &log);
   ASSERT_TRUE(outcome.ended);
   EXPECT_EQ(outcome.failure, DownloadFailure::kBrokeOff);
   EXPECT_EQ(server.Count(), 1 + kTriesWithoutProgress);
@@ -303,7 +255,7 @@ TEST_F(ResumeTest, ContinuationsThatDoNotFitStartTheFileAgain) {
     c.set(server.faults);
     ReportLog log;
     std::string path = folder_.File("misfit.iso");
-    Outcome outcome = Run(server.Url("/file"), path, &log);
+    Outcome outcome = RunJob(server.Url("/file"), path, &log);
     ASSERT_TRUE(outcome.ended);
     EXPECT_EQ(outcome.failure, c.failure);
     EXPECT_EQ(server.Count(), c.connections);
@@ -330,7 +282,7 @@ TEST_F(ResumeTest, AnExpiredLinkIsRenewedOnceAndTheDownloadGoesOn) {
   server.faults.goneFor = 410;
   ReportLog log;
   std::string path = folder_.File("renewed.iso");
-  Outcome outcome = Run(server.Url("/old"), path, &log, [&] { return server.Url("/new"); });
+  Outcome outcome = RunJob(server.Url("/old"), path, &log, [&] { return server.Url("/new"); });
   ASSERT_TRUE(outcome.ended);
   EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
   EXPECT_EQ(outcome.renewals, 1);
@@ -345,7 +297,7 @@ TEST_F(ResumeTest, AnExpiredLinkIsRenewedOnceAndTheDownloadGoesOn) {
   FileServer expired(content_);
   expired.faults = server.faults;
   std::string other = folder_.File("gone.iso");
-  outcome = Run(expired.Url("/old"), other, nullptr, [] { return Text(); });
+  outcome = RunJob(expired.Url("/old"), other, nullptr, [] { return Text(); });
   EXPECT_EQ(outcome.failure, DownloadFailure::kGone);
   EXPECT_EQ(outcome.renewals, 1);
   EXPECT_TRUE(testing::ReadFile(other + ".part") == content_.substr(0, 70000));
@@ -361,7 +313,7 @@ TEST_F(ResumeTest, APartBegunOverHttpsIsNotContinuedOverHttp) {
   std::string path = folder_.File("downgraded.iso");
   ReportLog log;
   // The fresh link names the same file over http: taken, but from byte 0.
-  Outcome outcome = Run(secure.Url("/old"), path, &log, [&] { return plain.Url("/file"); });
+  Outcome outcome = RunJob(secure.Url("/old"), path, &log, [&] { return plain.Url("/file"); });
   ASSERT_TRUE(outcome.ended);
   EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
   EXPECT_TRUE(testing::ReadFile(path) == content_);
@@ -375,14 +327,14 @@ TEST_F(ResumeTest, APartFileWithItsRecordIsContinuedInALaterRun) {
   FileServer server(content_);
   server.faults.stuckAt = 180000;
   std::string path = folder_.File("later.iso");
-  ASSERT_EQ(Run(server.Url("/file"), path, nullptr).failure, DownloadFailure::kBrokeOff);
+  ASSERT_EQ(RunJob(server.Url("/file"), path, nullptr).failure, DownloadFailure::kBrokeOff);
   ASSERT_EQ(ResumableBytes(path), 180000);
 
   // A busy answer first: the part is asked for again, not thrown away.
   server.faults.stuckAt = 0;
   server.faults.busyNext = 1;
   ReportLog log;
-  Outcome outcome = Run(server.Url("/file"), path, &log);
+  Outcome outcome = RunJob(server.Url("/file"), path, &log);
   ASSERT_TRUE(outcome.ended);
   EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
   EXPECT_TRUE(testing::ReadFile(path) == content_);
@@ -403,7 +355,7 @@ TEST_F(ResumeTest, APartFileThatCannotBeContinuedIsFetchedAnew) {
   // Without a record: from byte 0.
   std::string bare = folder_.File("bare.iso");
   testing::WriteFile(bare + ".part", garbage);
-  ASSERT_EQ(Run(server.Url("/file"), bare, nullptr).failure, DownloadFailure::kNone);
+  ASSERT_EQ(RunJob(server.Url("/file"), bare, nullptr).failure, DownloadFailure::kNone);
   EXPECT_TRUE(testing::ReadFile(bare) == content_);
   EXPECT_EQ(server.Requests().back(), "Range=bytes=0- If-Range=");
 
@@ -412,7 +364,7 @@ TEST_F(ResumeTest, APartFileThatCannotBeContinuedIsFetchedAnew) {
   testing::WriteFile(stale + ".part", garbage);
   ASSERT_TRUE(StoreResumeRecord(stale, {static_cast<int64_t>(kSize), "\"old\"", false}));
   ReportLog log;
-  ASSERT_EQ(Run(server.Url("/file"), stale, &log).failure, DownloadFailure::kNone);
+  ASSERT_EQ(RunJob(server.Url("/file"), stale, &log).failure, DownloadFailure::kNone);
   EXPECT_TRUE(testing::ReadFile(stale) == content_);
   EXPECT_EQ(server.Requests().back(), "Range=bytes=90000- If-Range=\"old\"");
   EXPECT_TRUE(ChecksumsHold(folder_.path(), "stale.iso"));
@@ -424,82 +376,12 @@ TEST_F(ResumeTest, TooLittleFreeSpaceEndsBeforeAnythingIsWritten) {
                             testing::RawServer::AfterAnswer::kClose);
   std::string path = folder_.File("huge.iso");
   ReportLog log;
-  Outcome outcome = Run(server.Url("/x"), path, &log);
+  Outcome outcome = RunJob(server.Url("/x"), path, &log);
   ASSERT_TRUE(outcome.ended);
   EXPECT_EQ(outcome.failure, DownloadFailure::kNoSpace);
   EXPECT_EQ(log.Statuses(), (std::vector<int32_t>{Failed, Ended}));
   EXPECT_FALSE(std::filesystem::exists(path + ".part"));
   EXPECT_FALSE(std::filesystem::exists(path));
-}
-
-TEST_F(ResumeTest, FirstResponsesThatAreNotTheFileAreTriedAgainThenSayWhy) {
-  std::string path = folder_.File("first.iso");
-  const auto run = [&](const testing::RawServer& server) {
-    Outcome outcome = Run(server.Url("/x"), path, nullptr);
-    EXPECT_TRUE(outcome.ended);
-    return outcome;
-  };
-  Outcome refused =
-      Run("http://127.0.0.1:" + std::to_string(testing::RefusedPort()) + "/x", path, nullptr);
-  EXPECT_EQ(refused.failure, DownloadFailure::kUnreachable);
-  EXPECT_EQ(refused.attempts, kTriesWithoutProgress);
-  struct Case {
-    const char* name;
-    std::string answer;
-    DownloadFailure failure;
-    int connections;
-  } cases[] = {
-      {"busy", "HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy", DownloadFailure::kBusy,
-       kTriesWithoutProgress},
-      {"busy for a while", "HTTP/1.1 429 Slow down\r\nRetry-After: 0\r\nContent-Length: 0\r\n\r\n",
-       DownloadFailure::kBusy, kTriesWithoutProgress},
-      {"busy for long", "HTTP/1.1 503 Busy\r\nRetry-After: 61\r\nContent-Length: 0\r\n\r\n",
-       DownloadFailure::kBusy, 1},
-      {"not found", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnone",
-       DownloadFailure::kGone, 1},
-      {"a range from elsewhere",
-       "HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-9/10\r\nContent-Length: 5\r\n\r\n12345",
-       DownloadFailure::kChanged, kTriesWithoutProgress},
-      {"encoded", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 4\r\n\r\nzzzz",
-       DownloadFailure::kBadAnswer, kTriesWithoutProgress},
-      {"several ranges",
-       "HTTP/1.1 206 Partial\r\nContent-Type: multipart/byteranges; boundary=B\r\n"
-       "Content-Length: 8\r\n\r\n--B--\r\n\r\n",
-       DownloadFailure::kBadAnswer, kTriesWithoutProgress},
-      {"two lengths",
-       "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nContent-Length: 100\r\n\r\nxxxxxxxxxx",
-       DownloadFailure::kBadAnswer, kTriesWithoutProgress},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    testing::RawServer server(c.answer, testing::RawServer::AfterAnswer::kClose);
-    EXPECT_EQ(run(server).failure, c.failure);
-    EXPECT_EQ(server.Accepted(), c.connections);
-    EXPECT_FALSE(std::filesystem::exists(path + ".part"));
-  }
-}
-
-TEST_F(ResumeTest, AShortRangeIsTakenAndTheRestAskedFor) {
-  // Each answer is a 206 of at most 30000 bytes from where it was asked.
-  testing::RawServer server([this](int socket, const std::string& head) {
-    const size_t at = head.find("bytes=");
-    const size_t first = std::stoul(head.substr(at + 6));
-    const size_t last = std::min(first + 29999, kSize - 1);
-    testing::RawServer::Send(
-        socket, "HTTP/1.1 206 Partial\r\nETag: \"s\"\r\nContent-Range: bytes " +
-                    std::to_string(first) + "-" + std::to_string(last) + "/" +
-                    std::to_string(kSize) +
-                    "\r\nContent-Length: " + std::to_string(last - first + 1) + "\r\n\r\n" +
-                    content_.substr(first, last - first + 1));
-  });
-  std::string path = folder_.File("short.iso");
-  ReportLog log;
-  Outcome outcome = Run(server.Url("/x"), path, &log);
-  ASSERT_TRUE(outcome.ended);
-  EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
-  EXPECT_EQ(server.Accepted(), static_cast<int>((kSize + 29999) / 30000));
-  EXPECT_TRUE(testing::ReadFile(path) == content_);
-  ExpectOneDownload(log);
 }
 
 TEST_F(ResumeTest, AStopDuringTheWaitBetweenTriesEndsWithinASecond) {
