@@ -1,13 +1,17 @@
 // Answers that are not the file's own bytes, or only some of them, on either
-// transport: refused and tried again until the budget says why, or, for a
-// range that ends short, taken and the rest asked for.
+// transport: refused and tried again until the budget says why; a range that
+// ends short taken and the rest asked for; a file replaced on the server
+// started again.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "download/attempt_decision.h"
+#include "download/digest.h"
 #include "download/download_job.h"
 #include "tests/download/job_run.h"
 #include "tests/download/report_log.h"
@@ -103,6 +107,54 @@ TEST_F(AnswerAcceptanceTest, AShortRangeIsTakenAndTheRestAskedFor) {
   EXPECT_EQ(server.Accepted(), static_cast<int>((kSize + 29999) / 30000));
   EXPECT_TRUE(testing::ReadFile(path) == content_);
   ExpectOneDownload(log);
+}
+
+// The file is replaced on the server after the first connection broke off at
+// 50000 bytes: a server that honours If-Range answers the continuation with the
+// whole new file (200), one that ignores it sends a range of the new version.
+// Either way the download starts again and ends with the new file alone.
+TEST_F(AnswerAcceptanceTest, AFileReplacedMidDownloadEndsAsTheNewFileWithItsChecksums) {
+  const std::string replaced = testing::Pattern(kSize, 12);
+  const auto digestOf = [](const std::string& bytes) {
+    std::unique_ptr<Digest> digest = MakeDigest(DigestKind::kSha256);
+    digest->Update(bytes.data(), bytes.size());
+    return digest->FinishHex();
+  };
+  for (const bool honoursIfRange : {true, false}) {
+    SCOPED_TRACE(honoursIfRange ? "If-Range honoured" : "If-Range ignored");
+    std::atomic<int> served{0};
+    testing::RawServer server([&](int socket, const std::string& head) {
+      const size_t at = head.find("bytes=");
+      const size_t first = at == std::string::npos ? 0 : std::stoul(head.substr(at + 6));
+      if (served++ == 0) {
+        testing::RawServer::Send(socket,
+                                 "HTTP/1.1 206 Partial\r\nETag: \"a\"\r\nContent-Range: bytes 0-" +
+                                     std::to_string(kSize - 1) + "/" + std::to_string(kSize) +
+                                     "\r\nContent-Length: " + std::to_string(kSize) + "\r\n\r\n" +
+                                     content_.substr(0, 50000));
+        return;  // closed: the connection breaks off
+      }
+      const bool whole = honoursIfRange && head.find("If-Range") != std::string::npos;
+      const size_t from = whole ? 0 : first;
+      const std::string status = whole ? "200 OK" : "206 Partial";
+      const std::string range = whole ? ""
+                                      : "Content-Range: bytes " + std::to_string(from) + "-" +
+                                            std::to_string(kSize - 1) + "/" +
+                                            std::to_string(kSize) + "\r\n";
+      testing::RawServer::Send(socket, "HTTP/1.1 " + status + "\r\nETag: \"b\"\r\n" + range +
+                                           "Content-Length: " + std::to_string(kSize - from) +
+                                           "\r\n\r\n" + replaced.substr(from));
+    });
+    const std::string path = folder_.File(honoursIfRange ? "honoured.iso" : "ignored.iso");
+    ReportLog log;
+    const Outcome outcome = RunJob(server.Url("/x"), path, &log);
+    ASSERT_TRUE(outcome.ended);
+    EXPECT_EQ(outcome.failure, DownloadFailure::kNone);
+    EXPECT_EQ(server.Accepted(), honoursIfRange ? 2 : 3);
+    ExpectOneDownload(log, /*freshStart=*/true);
+    EXPECT_TRUE(testing::ReadFile(path) == replaced);
+    EXPECT_EQ(testing::ReadFile(path + ".sha256").substr(0, 64), digestOf(replaced));
+  }
 }
 
 }  // namespace
