@@ -16,6 +16,7 @@
 #include "tests/support/http_server.h"
 #include "tests/support/raw_server.h"
 #include "tests/support/refused_port.h"
+#include "tests/support/slow_lookup.h"
 #include "tests/support/test_certificate.h"
 
 namespace tw::net {
@@ -228,6 +229,19 @@ TEST_F(TransferTimeouts, ConnectThatNeverCompletes) {
   Clock::duration took;
   EXPECT_EQ(RunTimed(Base(listener.port()) + "/", sink, &took), TransferEnd::kCouldNotConnect);
   EXPECT_LT(took, std::chrono::milliseconds(kLimitMs) + 1s);
+}
+
+TEST_F(TransferTimeouts, ANameLookupThatHangsEndsAtTheLookupLimit) {
+  tw::testing::SetSlowLookupLimit(30s);
+  Collect sink;
+  Clock::duration took;
+  EXPECT_EQ(RunTimed(std::string("http://") + tw::testing::kSlowLookupHost + "/x", sink, &took),
+            TransferEnd::kCouldNotConnect);
+  // The lookup itself was still waiting: the transfer's own limit ended it.
+  EXPECT_EQ(tw::testing::SlowLookupsWaiting(), 1);
+  // Its thread was left behind; it finishes before the process may end.
+  EXPECT_TRUE(tw::testing::ReleaseSlowLookups(10s));
+  std::this_thread::sleep_for(50ms);
 }
 
 TEST_F(TransferTimeouts, PlatformDefaultsWhereNoneAreSet) {
