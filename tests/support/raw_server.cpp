@@ -68,13 +68,14 @@ void RawServer::Serve() {
 
 bool RawServer::Send(int socket, const std::string& data) { return SendAll(socket, data); }
 
-void RawServer::WaitForClose(int socket, const std::atomic<bool>& stopping, int limitMs) {
+bool RawServer::WaitForClose(int socket, const std::atomic<bool>& stopping, int limitMs) {
   char buffer[1024];
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
   while (!stopping.load() && std::chrono::steady_clock::now() < deadline) {
     if (PollReadable(socket, 20) <= 0) continue;
-    if (Receive(socket, buffer, sizeof buffer) <= 0) return;
+    if (Receive(socket, buffer, sizeof buffer) <= 0) return true;
   }
+  return false;
 }
 
 }  // namespace tw::testing

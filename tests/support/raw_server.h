@@ -36,8 +36,9 @@ class RawServer {
 
   // For answers: sends all of `data` unless the client has gone (false).
   static bool Send(int socket, const std::string& data);
-  // Waits until the client closes or `stopping` is set, at most `limitMs`.
-  static void WaitForClose(int socket, const std::atomic<bool>& stopping, int limitMs);
+  // Waits until the client closes or `stopping` is set, at most `limitMs`;
+  // true when the client closed.
+  static bool WaitForClose(int socket, const std::atomic<bool>& stopping, int limitMs);
   // A request head up to its blank line (or the first bytes of a TLS
   // handshake, which never has one); gives up after 10 s, at the end of the
   // stream or once `stopping` is set.
