@@ -270,7 +270,7 @@ bool DownloadJob::AcceptHead(const net::ResponseHead& head, Mode mode, int64_t o
     return Refuse(AttemptEnd::kUnusable, *problem);
   }
   // A 200 to a range request is the whole file again: it starts afresh.
-  if (status == 200) return AcceptFresh(head);
+  if (status == 200) return AcceptFresh(head, std::nullopt);
   const net::SingleRange single = net::ReadSingleRange(head);
   if (!single.range) return Refuse(AttemptEnd::kUnusable, single.problem);
   if (single.range->first != offset) {
@@ -278,13 +278,12 @@ bool DownloadJob::AcceptHead(const net::ResponseHead& head, Mode mode, int64_t o
                                             std::to_string(single.range->first) + ", not " +
                                             std::to_string(offset));
   }
-  if (mode == Mode::kFresh) return AcceptFresh(head);
-  return AcceptContinuation(head, mode, offset);
+  if (mode == Mode::kFresh) return AcceptFresh(head, single.range);
+  return AcceptContinuation(head, mode, offset, *single.range);
 }
 
-bool DownloadJob::AcceptFresh(const net::ResponseHead& head) {
-  std::optional<net::ContentRange> range;
-  if (head.status == 206) range = net::ParseContentRange(head.Headers("Content-Range").front());
+bool DownloadJob::AcceptFresh(const net::ResponseHead& head,
+                              const std::optional<net::ContentRange>& range) {
   int64_t total = head.contentLength.value_or(0);
   if (range) total = range->total.value_or(0);
   totalFromExpectation_ = total <= 0 && expectedBytes_ > 0;
@@ -307,8 +306,8 @@ bool DownloadJob::AcceptFresh(const net::ResponseHead& head) {
   return true;
 }
 
-bool DownloadJob::AcceptContinuation(const net::ResponseHead& head, Mode mode, int64_t offset) {
-  const net::ContentRange range = *net::ParseContentRange(head.Headers("Content-Range").front());
+bool DownloadJob::AcceptContinuation(const net::ResponseHead& head, Mode mode, int64_t offset,
+                                     const net::ContentRange& range) {
   const int64_t known = mode == Mode::kContinue ? totalBytes_.load() : carriedTotal_;
   if (!range.total || (known > 0 && *range.total != known)) {
     return Refuse(AttemptEnd::kUnfit, "the continuation names another total");

@@ -49,6 +49,7 @@
 #include "download/speed_meter.h"
 #include "download/target_file.h"
 #include "download/thread_record.h"
+#include "net/response_rules.h"
 #include "net/transfer.h"
 #include "text/text.h"
 
@@ -115,8 +116,10 @@ class DownloadJob {
   // One connection: how it ended, for the decision; nullopt when a stop ended it.
   std::optional<AttemptOutcome> RunAttempt(const Text& url, Mode mode, int64_t offset);
   bool AcceptHead(const net::ResponseHead& head, Mode mode, int64_t offset);
-  bool AcceptFresh(const net::ResponseHead& head);
-  bool AcceptContinuation(const net::ResponseHead& head, Mode mode, int64_t offset);
+  // `range`: the one range of a 206, as AcceptHead read it.
+  bool AcceptFresh(const net::ResponseHead& head, const std::optional<net::ContentRange>& range);
+  bool AcceptContinuation(const net::ResponseHead& head, Mode mode, int64_t offset,
+                          const net::ContentRange& range);
   // False, with the attempt's end and the reason kept for the decision.
   bool Refuse(AttemptEnd end, std::string reason, DownloadFailure failure = DownloadFailure::kNone,
               int64_t bytesNeeded = 0);
